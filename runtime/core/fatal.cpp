@@ -1,0 +1,57 @@
+#include "runtime/core/fatal.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include "runtime/core/error_state.h"
+
+namespace pellucor::runtime {
+
+namespace {
+HaltHook& Hook() {
+  static HaltHook hook;
+  return hook;
+}
+std::function<void(const std::string&, const std::string&)>& Presenter() {
+  static std::function<void(const std::string&, const std::string&)> show;
+  return show;
+}
+
+[[noreturn]] void Halt(int32_t code, const std::string& text) {
+  if (Hook()) {
+    Hook()(code, text);
+  } else if (Presenter()) {
+    Presenter()("Runtime error", text);
+  } else {
+    std::fprintf(stderr, "Runtime error: %s\n", text.c_str());
+  }
+  std::fflush(nullptr);
+  std::_Exit(2);
+}
+}  // namespace
+
+HaltHook SetHaltHook(HaltHook hook) { return std::exchange(Hook(), std::move(hook)); }
+
+void SetFatalPresenter(std::function<void(const std::string&, const std::string&)> show) {
+  Presenter() = std::move(show);
+}
+
+void FatalError(int32_t code, std::string_view detail) {
+  PostError(code);
+  std::string text = ErrorTextFor(code);
+  if (!detail.empty()) text += " : " + std::string(detail);
+  Halt(code, text);
+}
+
+void InternalErrorStop(int32_t number, std::string_view detail) {
+  std::string text = "Internal error (" + std::to_string(number) + ")";
+  if (!detail.empty()) text += " : " + std::string(detail);
+  Halt(number, text);
+}
+
+HaltHook HaltHookThrows() {
+  return [](int32_t code, const std::string& text) { throw HaltException{code, text}; };
+}
+
+}  // namespace pellucor::runtime
