@@ -194,6 +194,13 @@ void PostErrorWithSystem(int32_t code, int32_t system_error, const void* file) {
   state.file = file;
 }
 
+void PostErrorText(int32_t code, std::string_view text) {
+  state.system_error = 0;
+  state.code = code;
+  state.text = std::string(text.substr(0, kMaxText));
+  state.file = nullptr;
+}
+
 void PostError(int32_t code, const void* file) {
   PostErrorWithSystem(code, platform::LastSystemError(), file);
 }

@@ -91,6 +91,9 @@ void ClearError();
 void PostError(int32_t code, const void* file = nullptr);
 // As PostError, with the system error number given.
 void PostErrorWithSystem(int32_t code, int32_t system_error, const void* file = nullptr);
+// Posts `code` with a text of the caller's own (the table text with a detail appended, for
+// instance), cut to 79 characters like every posted text.
+void PostErrorText(int32_t code, std::string_view text);
 // A driver's own description of a driver-level failure (error 90, "File System Error").
 void SetFileError(std::string_view code_text, std::string_view text);
 
