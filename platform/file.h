@@ -39,6 +39,12 @@ enum class Disposition {
 
 enum class LockWait { kNoWait, kWait };
 
+// The access mode byte of the file statements: bits 0-1 the access (0 read, 1 write, 2 read and
+// write), bits 4-6 the sharing (0x00 compatibility, 0x10 deny all, 0x20 deny write, 0x30 deny
+// read, 0x40 deny none). Returns false for a byte outside these values (other bits set, access 3,
+// sharing above 0x40).
+[[nodiscard]] bool DecodeAccessMode(uint8_t mode, Access* access, Share* share);
+
 class File {
  public:
   virtual ~File() = default;
@@ -50,7 +56,11 @@ class File {
   virtual Status Size(uint64_t* size) = 0;
   virtual Status Truncate(uint64_t size) = 0;
   // An exclusive lock of [offset, offset + length). kNoWait fails at once with
-  // syserr::kLockViolation when another open holds an overlapping lock.
+  // syserr::kLockViolation when another open holds an overlapping lock; kWait blocks until it is
+  // free. A range overlapping one this open already holds fails with kLockViolation; the range
+  // must be non-empty and end below 2^62 (the region above holds the share modes), else
+  // kInvalidParameter. Unlock must name exactly a locked range (else kLockViolation). A file
+  // this user may only read locks shared: it still keeps every writer out.
   virtual Status Lock(uint64_t offset, uint64_t length, LockWait wait) = 0;
   virtual Status Unlock(uint64_t offset, uint64_t length) = 0;
   // The path the file was opened by.

@@ -1,0 +1,37 @@
+// A second real process for sharing and locking tests: the test binary re-executes itself with a
+// filter that runs only ChildProcess.Serve, which reads one command a line from a pipe, runs it
+// against the real Env and answers one line (the system error number, 0 for success).
+//
+// Commands: "open PATH ACCESS SHARE" (ACCESS r, w, rw; SHARE compat, all, write, read, none),
+// "lock OFFSET LENGTH wait|nowait", "unlock OFFSET LENGTH", "close", "exit".
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace pellucor::platform::testing {
+
+class ChildProcess {
+ public:
+  ChildProcess();   // starts the child; ADD_FAILURE when it cannot
+  ~ChildProcess();  // sends "exit" and waits for it
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  void Send(const std::string& command);
+  // The next answer line, or std::nullopt when none arrives in time (the child is blocked).
+  std::optional<std::string> Answer(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+  // Send and wait for the answer ("timeout" when none arrives).
+  std::string Do(const std::string& command);
+
+ private:
+  pid_t pid_ = -1;
+  int to_child_ = -1;
+  int from_child_ = -1;
+  std::string pending_;
+};
+
+}  // namespace pellucor::platform::testing
