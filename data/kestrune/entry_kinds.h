@@ -124,7 +124,8 @@ struct ParsedKey {
 ParsedKey ParseKey(std::span<const uint8_t> key);
 
 // Memo chunks. A text memo is stored without its trailing blanks, an empty one has no chunks;
-// a blob keeps its size as a u32 (little-endian) in front of chunk 0's bytes.
+// a blob keeps its size as a u32 (little-endian) in front of chunk 0's bytes. An empty memo or
+// blob has no chunks.
 enum class MemoForm { kText, kBinary, kBlob };
 // The chunk data parts of a memo's content, in chunk order.
 std::vector<Bytes> SplitMemo(std::span<const uint8_t> content, MemoForm form);

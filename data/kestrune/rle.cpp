@@ -1,0 +1,99 @@
+#include "data/kestrune/rle.h"
+
+namespace pellucor::data::kestrune {
+namespace {
+
+void PutCount(size_t n, std::vector<uint8_t>* out) {
+  while (n >= 0x80) {
+    out->push_back(static_cast<uint8_t>(n | 0x80));
+    n >>= 7;
+  }
+  out->push_back(static_cast<uint8_t>(n));
+}
+
+// Reads a base-128 count. Counts never exceed a page's unpacked length, so more than three
+// bytes (21 bits) can only come from damage; false then, or when the text ends mid-count.
+bool GetCount(std::span<const uint8_t> in, size_t* pos, size_t* n) {
+  size_t value = 0;
+  for (int shift = 0; shift <= 14; shift += 7) {
+    if (*pos >= in.size()) return false;
+    const uint8_t b = in[(*pos)++];
+    value |= size_t{b & 0x7Fu} << shift;
+    if ((b & 0x80) == 0) {
+      *n = value;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool RlePack(std::span<const uint8_t> text, std::vector<uint8_t>* out) {
+  const size_t n = text.size();
+  const size_t start_size = out->size();
+  size_t literal_start = 0;  // first byte not yet written
+  size_t i = 0;
+  bool any_run = false;
+  while (i < n) {
+    size_t j = i + 1;
+    while (j < n && text[j] == text[i]) ++j;
+    const size_t run = j - i;
+    if (run >= 4) {
+      // The group carries the literals up to and including the run's first byte.
+      const size_t literals = i + 1 - literal_start;
+      PutCount(literals, out);
+      out->insert(out->end(), text.begin() + static_cast<ptrdiff_t>(literal_start),
+                  text.begin() + static_cast<ptrdiff_t>(i + 1));
+      PutCount(run - 1, out);
+      literal_start = j;
+      any_run = true;
+    }
+    i = j;
+  }
+  if (!any_run) {
+    out->resize(start_size);
+    return false;
+  }
+  // The last group: the remaining literals and no repeat count (0 when the text ends in a run).
+  PutCount(n - literal_start, out);
+  out->insert(out->end(), text.begin() + static_cast<ptrdiff_t>(literal_start), text.end());
+  return true;
+}
+
+RleUnpackResult RleUnpack(std::span<const uint8_t> packed, std::span<uint8_t> out) {
+  RleUnpackResult result;
+  size_t in_pos = 0;
+  size_t out_pos = 0;
+  const size_t total = out.size();
+  for (;;) {
+    size_t literals = 0;
+    if (!GetCount(packed, &in_pos, &literals)) {
+      // A text that ends where the output is complete is whole.
+      if (out_pos == total && in_pos >= packed.size()) break;
+      result.error = kErrUnpackLiteralOverrun;
+      break;
+    }
+    if (literals > total - out_pos || literals > packed.size() - in_pos) {
+      result.error = kErrUnpackLiteralOverrun;
+      break;
+    }
+    for (size_t k = 0; k < literals; ++k) out[out_pos + k] = packed[in_pos + k];
+    out_pos += literals;
+    in_pos += literals;
+    if (out_pos == total) break;
+    size_t repeat = 0;
+    if (out_pos == 0 || !GetCount(packed, &in_pos, &repeat) || repeat > total - out_pos) {
+      // A repeat needs a byte to repeat and room for its copies.
+      result.error = kErrUnpackRepeatOverrun;
+      break;
+    }
+    const uint8_t b = out[out_pos - 1];
+    for (size_t k = 0; k < repeat; ++k) out[out_pos + k] = b;
+    out_pos += repeat;
+  }
+  result.consumed = in_pos;
+  return result;
+}
+
+}  // namespace pellucor::data::kestrune
