@@ -220,8 +220,9 @@ class FileDecl {
   FileBlock* Block();
   std::unique_ptr<FileBlock>& BlockSlot();
 
+  struct Storage;  // record, memo buffers and block of one thread (or of the process)
+
  private:
-  struct Storage;
   Storage& ThreadStorage();
   uint64_t serial_;                  // tells this declaration apart in per-thread maps
   std::unique_ptr<Storage> shared_;  // for files without THREAD
@@ -271,13 +272,16 @@ class DeclarationBuilder {
   DeclarationBuilder& Memo(std::string memo_label, uint32_t size, uint32_t flags = 0);
   DeclarationBuilder& Blob(std::string memo_label, uint32_t flags = 0);
 
-  // The finished declaration. Mistakes in the declaration itself (a key naming an unknown field,
-  // an OVER of an unknown field) end the program through the fatal stop: they are program errors
-  // that no user can cause.
+  // The finished declaration. A declaration that cannot be encoded or does not hold together (a
+  // length beyond the length code, a key naming an unknown field, an OVER of an unknown or
+  // smaller field) is built with well_formed false, so that its first operation fails with 47
+  // ("Invalid Record Declaration") rather than the program stopping at start-up.
   std::unique_ptr<FileDecl> Build();
 
  private:
   struct PendingField {
+    PendingField(runtime::TypeCode t, std::string l, uint32_t len = 0, uint8_t p = 0)
+        : type(t), label(std::move(l)), length(len), places(p) {}
     runtime::TypeCode type;
     std::string label;
     uint32_t length = 0;  // declared length (strings, GROUP) or bytes (decimals)

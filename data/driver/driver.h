@@ -36,6 +36,12 @@
 //   - BUILDfile, BUILDkey, BUILDdyn, BUILDdynfilter and PACK reach Handle when they run: at once,
 //     or from BUILDevent when builds are deferred (block.state has state_bit::kBuildRunning then).
 //   - INVIEW and ENDVIEW reach Handle; the "in a view" bit is kept by Dispatch on success.
+//   - CLEAR never reaches Handle: Dispatch clears the buffer itself (ClearRecord).
+//   - A failed read (GET, NEXT, PREVIOUS, REGET) ends a hold and a hold request in the state
+//     word, as it ends a watch; a driver drops its own hold request on such a failure too.
+//   - The completion routine of a build (args.on_build_done) is called once the call is over,
+//     whether the build ran at once or from BUILDevent. Without a DeferredBuildPoster
+//     installed, builds run at once even when deferred.
 //   - OPEN, SHARE and CREATE arrive with args.mode holding the access mode byte; an empty name
 //     (45) and CREATE without the CREATE attribute (54) never reach Handle.
 //
@@ -168,6 +174,22 @@ struct OpResult {
   std::string text;
   std::vector<uint8_t> bytes;
   const void* pointer = nullptr;  // Internal 91: the serving Driver
+
+  static OpResult Fail(int32_t code) {
+    OpResult r;
+    r.error = code;
+    return r;
+  }
+  static OpResult Text(std::string text) {
+    OpResult r;
+    r.text = std::move(text);
+    return r;
+  }
+  static OpResult Value(int64_t value) {
+    OpResult r;
+    r.value = value;
+    return r;
+  }
 };
 
 // What a driver keeps per file beyond this layer's block (open handles, sequence state, ...).
@@ -236,7 +258,7 @@ class Driver {
   // Carries out one operation (see the notes at the top of this file).
   virtual OpResult Handle(FileBlock& block, Op op, OpArgs& args) = 0;
 
-  static OpResult Unsupported() { return OpResult{.error = 80}; }
+  static OpResult Unsupported() { return OpResult::Fail(80); }
 };
 
 // The driver entry. REQUIRES: file.driver is set; the caller holds the run lock.
@@ -250,13 +272,13 @@ using DeferredBuildPoster = std::function<void(uint32_t message, FileDecl* file)
 DeferredBuildPoster SetDeferredBuildPoster(DeferredBuildPoster poster);
 
 // Defers the builds of a file to an event (sets state bit 0x8000), making its block when it has
-// none. Returns 0 or the error of making the block.
+// none. Returns 0 or the error of making the block. Call it once the file is open: OPEN makes
+// the block of a file that is not open anew, which drops the deferral.
 [[nodiscard]] int32_t DeferBuilds(FileDecl& file);
 
 // Clears the record buffer field by field by type and then every memo: mode 0 blank, 1 highest,
 // -1 lowest. A BLOB is emptied by mode 0, a BINARY memo is filled with lowest values by mode 0,
-// every other memo is cleared with the mode. This is what CLEAR does; drivers call it from
-// their CLEAR handler.
+// every other memo is cleared with the mode. This is what CLEAR does (Dispatch calls it).
 void ClearRecord(FileBlock& block, int32_t mode);
 
 // The options of a driver string: each introduced by "/", a value in double quotes may hold "/".
