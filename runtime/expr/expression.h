@@ -133,7 +133,7 @@ class Expression {
 
 // Why a compile failed, for callers that show it (a browse's filter error, a tool).
 struct CompileFailure {
-  enum class Kind : uint8_t { kNone, kScan, kParse, kUnknownName, kTooDeep, kTooLong };
+  enum class Kind : uint8_t { kNone, kScan, kParse, kUnknownName, kTooDeep };
   Kind kind = Kind::kNone;
   size_t offset = 0;  // position in the text where compiling stopped
   std::string name;   // the unknown name (kUnknownName)
