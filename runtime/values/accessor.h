@@ -131,6 +131,9 @@ class Accessor {
   alignas(std::max_align_t) unsigned char storage_[kStorageSize];
 };
 
+// True for the type codes the factory serves (every type a record, queue or variable can have).
+[[nodiscard]] bool HasAccessor(TypeCode type);
+
 // REQUIRES: address valid for `size` bytes (an ANY's address points at its AnyRef).
 [[nodiscard]] Accessor AccessorFactory(TypeCode type, void* address, uint32_t size, int places = 0);
 

@@ -7,7 +7,7 @@
 //
 // Number to text: integers in decimal with a leading "-" when negative; reals with at most 14
 // significant digits, trailing fraction zeros and a trailing decimal point removed. Reals whose
-// decimal exponent lies outside -5 .. 13 are written in exponent form, "1.5E+20", "-2E-7".
+// decimal exponent lies outside -4 .. 13 are written in exponent form: "1.5E+20", "-2E-7".
 //
 // All of it is independent of the process's C locale: the desktop may set a locale whose decimal
 // point is a comma, and stored values must not change with it.

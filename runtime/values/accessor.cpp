@@ -1,0 +1,179 @@
+#include "runtime/values/accessor.h"
+
+#include <new>
+
+#include "runtime/core/fatal.h"
+#include "runtime/values/accessor_types.h"
+
+namespace pellucor::runtime {
+
+namespace {
+
+using namespace internal;
+
+template <class T, class... Args>
+void Emplace(unsigned char* storage, Args&&... args) {
+  static_assert(sizeof(T) <= Accessor::kStorageSize, "accessor does not fit its holder");
+  static_assert(alignof(T) <= alignof(std::max_align_t));
+  ::new (static_cast<void*>(storage)) T(std::forward<Args>(args)...);
+}
+
+// Builds the accessor for a type in place; unknown types stop the program (501).
+void Construct(unsigned char* s, TypeCode type, void* address, uint32_t size, int places) {
+  switch (type) {
+    case TypeCode::kByte:
+      Emplace<ByteAccessor>(s, address, size, places);
+      return;
+    case TypeCode::kShort:
+      Emplace<ShortAccessor>(s, address, size, places);
+      return;
+    case TypeCode::kUShort:
+      Emplace<UShortAccessor>(s, address, size, places);
+      return;
+    case TypeCode::kDate:
+      Emplace<DateAccessor>(s, address, size, places);
+      return;
+    case TypeCode::kTime:
+      Emplace<TimeAccessor>(s, address, size, places);
+      return;
+    case TypeCode::kLong:
+      Emplace<IntegerAccessor>(s, address, size, places);
+      return;
+    case TypeCode::kULong:
+      Emplace<ULongAccessor>(s, address, size, places);
+      return;
+    case TypeCode::kSReal:
+      Emplace<SRealAccessor>(s, address, size, places);
+      return;
+    case TypeCode::kReal:
+      Emplace<RealAccessor>(s, address, size, places);
+      return;
+    case TypeCode::kDecimal:
+      Emplace<DecimalAccessor>(s, address, size, places);
+      return;
+    case TypeCode::kPDecimal:
+      Emplace<PDecimalAccessor>(s, address, size, places);
+      return;
+    case TypeCode::kBFloat4:
+      Emplace<BFloat4Accessor>(s, address, size, places);
+      return;
+    case TypeCode::kBFloat8:
+      Emplace<BFloat8Accessor>(s, address, size, places);
+      return;
+    case TypeCode::kAny:
+      Emplace<AnyAccessor>(s, address, size);
+      return;
+    case TypeCode::kString:
+    case TypeCode::kMemo:
+    case TypeCode::kGroup:
+    case TypeCode::kBlob:
+      Emplace<StringAccessor>(s, type, address, size);
+      return;
+    case TypeCode::kCString:
+      Emplace<CStringAccessor>(s, address, size);
+      return;
+    case TypeCode::kPString:
+      Emplace<PStringAccessor>(s, address, size);
+      return;
+    default:
+      break;
+  }
+  FatalError(err::kStringStack);
+}
+
+}  // namespace
+
+bool HasAccessor(TypeCode type) {
+  switch (type) {
+    case TypeCode::kByte:
+    case TypeCode::kShort:
+    case TypeCode::kUShort:
+    case TypeCode::kDate:
+    case TypeCode::kTime:
+    case TypeCode::kLong:
+    case TypeCode::kULong:
+    case TypeCode::kSReal:
+    case TypeCode::kReal:
+    case TypeCode::kDecimal:
+    case TypeCode::kPDecimal:
+    case TypeCode::kBFloat4:
+    case TypeCode::kBFloat8:
+    case TypeCode::kAny:
+    case TypeCode::kString:
+    case TypeCode::kCString:
+    case TypeCode::kPString:
+    case TypeCode::kMemo:
+    case TypeCode::kGroup:
+    case TypeCode::kBlob:
+      return true;
+    default:
+      return false;
+  }
+}
+
+Accessor AccessorFactory(TypeCode type, void* address, uint32_t size, int places) {
+  Accessor a;
+  Construct(a.storage_, type, address, size, places);
+  return a;
+}
+
+Accessor::Accessor(const Accessor& other) {
+  const ValueAccessor& o = *other;
+  Construct(storage_, o.Type(), o.Address(), o.Size(), o.Places());
+}
+
+Accessor& Accessor::operator=(const Accessor& other) {
+  if (this == &other) return *this;
+  const ValueAccessor& o = *other;
+  const TypeCode type = o.Type();
+  void* address = o.Address();
+  const uint32_t size = o.Size();
+  const int places = o.Places();
+  get()->~ValueAccessor();
+  Construct(storage_, type, address, size, places);
+  return *this;
+}
+
+Accessor::~Accessor() {
+  get()->~ValueAccessor();
+}
+
+void ValueAccessor::Assign(const ValueAccessor& from) {
+  switch (from.Type()) {
+    case TypeCode::kDecimal:
+    case TypeCode::kPDecimal:
+      SetDecimal(from.GetDecimal());
+      return;
+    case TypeCode::kULong:
+      SetReal(from.GetReal());
+      return;
+    case TypeCode::kAny: {
+      // An ANY hands its value over as text (numbers keep 14 significant digits).
+      SetText(from.GetText());
+      return;
+    }
+    default:
+      break;
+  }
+  switch (from.Class()) {
+    case ValueClass::kInteger:
+      SetInteger(from.GetInteger());
+      return;
+    case ValueClass::kReal:
+      SetReal(from.GetReal());
+      return;
+    case ValueClass::kString:
+      SetText(from.GetText());
+      return;
+  }
+}
+
+void ClearValue(ValueAccessor& variable, ClearMode mode) {
+  variable.Clear(mode);
+}
+
+void ClearValue(TypeCode type, void* address, uint32_t size, int places, ClearMode mode) {
+  AccessorFactory(type, address, size, places)->Clear(mode);
+}
+
+}  // namespace pellucor::runtime
