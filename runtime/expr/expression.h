@@ -175,11 +175,17 @@ class Operand {
   const detail::Node* node_;
 };
 
+// Answers of KeyRangeReceiver::ComponentOf besides a component number.
+inline constexpr int kNotInRecord = -1;         // a variable the scan does not change
+inline constexpr int kOtherField = 0x7fffffff;  // a field of the record outside the key
+
 class KeyRangeReceiver {
  public:
   virtual ~KeyRangeReceiver() = default;
-  // The key component (0 the leading one) that the variable bound at `address` stands for, or
-  // -1 when it is not part of the key.
+  // The key component (0 the leading one) that the variable bound at `address` stands for;
+  // kOtherField for any other field of the records read, kNotInRecord for a variable that
+  // keeps its value during the scan (a program variable). An operand may bound a component only
+  // when every variable it names answers kNotInRecord or an earlier component.
   [[nodiscard]] virtual int ComponentOf(const void* address) const = 0;
   // One bound on the analysed component: component `op` operand, op one of kEqual, kLess,
   // kGreater, kLessEqual, kGreaterEqual (already mirrored when the component stood on the right).
