@@ -3,6 +3,7 @@
 #include <new>
 
 #include "runtime/core/error_state.h"
+#include "runtime/queue/queue_inspect.h"
 #include "runtime/queue/queue_table.h"
 
 namespace pellucor::runtime {
@@ -34,6 +35,8 @@ struct QueueAccess {
       return fallback;
     }
   }
+
+  static const QueueTable* Table(const Queue& queue) { return queue.table_.get(); }
 
   template <typename Operation>
   static void RunCoded(Queue& queue, Operation&& operation) {
@@ -104,6 +107,11 @@ void QueueFree(Queue& queue) {
     t.Free();
     return int32_t{0};
   });
+}
+
+std::vector<std::vector<QueueKeyComponent>> QueueOrderKeys(const Queue& queue) {
+  const QueueTable* table = QueueAccess::Table(queue);
+  return table ? table->OrderKeys() : std::vector<std::vector<QueueKeyComponent>>{};
 }
 
 }  // namespace pellucor::runtime

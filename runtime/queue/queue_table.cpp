@@ -382,6 +382,12 @@ void QueueTable::Free() noexcept {
   ++changes_;
 }
 
+std::vector<std::vector<QueueKeyComponent>> QueueTable::OrderKeys() const {
+  std::vector<std::vector<QueueKeyComponent>> keys;
+  for (size_t i = 0; i < order_count_; ++i) keys.push_back(slots_[mru_[i]].key.components);
+  return keys;
+}
+
 int32_t QueueTable::Pointer() {
   if (current_ == nullptr) return 0;
   const size_t index = IndexOf(Current(), current_);

@@ -62,8 +62,8 @@ class QueueTable {
   int32_t Pointer();
   uint32_t Changes() const { return changes_; }
 
-  // For tests: the number of orders held, and whether the order for `key` is among them.
-  size_t OrderCount() const { return order_count_; }
+  // The key components of the orders held, most recently used first.
+  std::vector<std::vector<QueueKeyComponent>> OrderKeys() const;
 
  private:
   // Selects the order for `key` as the current one, building it when no order has that key.
