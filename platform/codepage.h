@@ -31,5 +31,7 @@ std::optional<std::string> Utf8ToAnsi(std::string_view utf8);
 std::string AnsiToUtf8(std::string_view ansi);
 // The Unicode code point of a Windows-1252 byte (0xFFFD for the five undefined bytes).
 char32_t AnsiToUnicode(uint8_t c);
+// The Unicode code point of a code page 437 byte (bytes below 0x80 are ASCII).
+char32_t OemToUnicode(uint8_t c);
 
 }  // namespace pellucor::platform
