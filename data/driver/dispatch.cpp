@@ -139,6 +139,15 @@ OpResult Run(FileDecl& file, FileBlock& block, Op op, OpArgs& args,
       block.state |= sb::kBuildRunning;
       OpResult r = driver.Handle(block, build.op, build.args);
       block.state &= ~sb::kBuildRunning;
+      if (r.error == 0) {
+        // The table marks keys built by the operation's own code; a deferred build ran under
+        // BUILDevent's, so its key is marked here.
+        for (KeySlot& key : block.keys) {
+          if (build.op == Op::kBUILDfile || (build.op != Op::kPACK && key.decl == build.args.key)) {
+            key.built = true;
+          }
+        }
+      }
       *completion = std::move(build.args.on_build_done);
       return r;
     }

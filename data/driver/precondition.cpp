@@ -174,6 +174,13 @@ void UpdateState(FileBlock& block, Op op, const OpArgs& args, int32_t error,
   if (op == Op::kCLOSE) {
     for (KeySlot& slot : block.keys) slot.built = false;
   }
+  // A rebuilt INDEX can be used: BUILDkey builds the key passed, BUILDfile every key. Without
+  // this an INDEX could never be used, since only the dynamic builds mark a key built above.
+  if (op == Op::kBUILDkey || op == Op::kBUILDfile) {
+    for (KeySlot& slot : block.keys) {
+      if (op == Op::kBUILDfile || slot.decl == args.key) slot.built = true;
+    }
+  }
   switch (op) {
     case Op::kINVIEW:
       state |= sb::kInView;
