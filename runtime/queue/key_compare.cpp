@@ -276,9 +276,26 @@ bool ResolveKey(const QueueDescriptor& descriptor, std::span<const QueueKeyCompo
     key.parts.push_back(
         KeyPart{field.type, field.offset, field.size, component.field < 0, component.text_case});
     key.prefix = std::max(key.prefix, field.offset + field.size);
+    key.has_text = key.has_text || IsTextType(field.type);
   }
   *out = std::move(key);
   return true;
+}
+
+uint64_t CollationPrint() {
+  const CharTables& t = CurrentCharTables();
+  uint64_t h = 14695981039346656037ull;  // FNV-1a
+  auto mix = [&h](uint8_t b) { h = (h ^ b) * 1099511628211ull; };
+  for (uint8_t b : t.collation) mix(b);
+  for (uint8_t b : t.upper) mix(b);
+  for (uint8_t b : t.char_class) mix(b);
+  mix(t.digraph_count);
+  for (size_t i = 0; i < t.digraph_count && i < kMaxDigraphs; ++i) {
+    mix(t.digraphs[i].ch);
+    mix(t.digraphs[i].first);
+    mix(t.digraphs[i].second);
+  }
+  return h;
 }
 
 int CompareKeys(const KeySpec& key, const uint8_t* a, const uint8_t* b) {

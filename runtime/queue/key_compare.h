@@ -30,6 +30,7 @@ struct KeySpec {
   std::vector<QueueKeyComponent> components;
   std::vector<KeyPart> parts;  // one per component
   uint32_t prefix = 0;         // bytes at the start of the record that the key reads
+  bool has_text = false;       // a component is text: the order depends on the character tables
 
   bool keyed() const { return !parts.empty(); }
 };
@@ -42,6 +43,10 @@ struct KeySpec {
 
 // The components that count: at most 16, ending before the first 0.
 std::span<const QueueKeyComponent> CountedComponents(std::span<const QueueKeyComponent> components);
+
+// A fingerprint of the current character tables as far as they order texts (collation, case
+// partners and classes, digraphs). An order of texts built under other tables is out of date.
+[[nodiscard]] uint64_t CollationPrint();
 
 // Compares two record images (each at least `key.prefix` bytes) by the key: below 0, 0 or above
 // 0. Descending components are already reversed.

@@ -116,8 +116,22 @@ void QueueTable::MoveToFront(uint8_t slot) {
 }
 
 bool QueueTable::BringUpToDate(Order& order) {
-  if (!order.key.keyed() || order.dirty_count == 0) return false;
+  if (!order.key.keyed()) return false;
   const uint16_t bit = Bit(static_cast<size_t>(&order - slots_.data()));
+  if (Stale(order)) {
+    // Sorted under other character tables: every entry may stand in the wrong place.
+    std::vector<Record*> sorted = order.entries;
+    std::sort(sorted.begin(), sorted.end(),
+              [&](const Record* a, const Record* b) { return Less(order.key, a, b); });
+    if (order.dirty_count > 0) {
+      for (Record* record : sorted) record->dirty = static_cast<uint16_t>(record->dirty & ~bit);
+    }
+    order.entries.swap(sorted);
+    order.dirty_count = 0;
+    order.collation = CollationPrint();
+    return true;
+  }
+  if (order.dirty_count == 0) return false;
   std::vector<Record*> clean, moved, merged;
   clean.reserve(order.entries.size() - order.dirty_count);
   moved.reserve(order.dirty_count);
@@ -174,6 +188,7 @@ int32_t QueueTable::SelectOrder(const QueueDescriptor& d, const QueueKey& key, b
   order.key = std::move(spec);
   order.entries = std::move(entries);
   order.dirty_count = 0;
+  order.collation = CollationPrint();
   MoveToFront(slot);
   return 0;
 }
@@ -240,6 +255,7 @@ int32_t QueueTable::AddEntry(const QueueDescriptor& d, size_t at_index, bool at_
   owned_.reserve(n + 1);
   sequence_.reserve(n + 1);
   std::array<size_t, kMaxQueueOrders> index{};
+  const uint64_t print = CollationPrint();
   for (size_t i = 0; i < order_count_; ++i) {
     const uint8_t slot = mru_[i];
     Order& order = slots_[slot];
@@ -247,7 +263,7 @@ int32_t QueueTable::AddEntry(const QueueDescriptor& d, size_t at_index, bool at_
     order.entries.reserve(n + 1);
     if (slot == current_slot && at_position) {
       index[slot] = at_index;
-    } else if (order.dirty_count == 0) {
+    } else if (order.dirty_count == 0 && !Stale(order, print)) {
       index[slot] = KeyIndex(order, d.buffer, record->stamp);
     } else {
       index[slot] = n;  // placed when the order is next used
@@ -269,7 +285,7 @@ int32_t QueueTable::AddEntry(const QueueDescriptor& d, size_t at_index, bool at_
     if (!order.key.keyed()) continue;
     const size_t at = index[slot];
     order.entries.insert(order.entries.begin() + static_cast<std::ptrdiff_t>(at), added);
-    bool in_place = order.dirty_count == 0;
+    bool in_place = order.dirty_count == 0 && !Stale(order, print);
     if (in_place && slot == current_slot && at_position) {
       const std::vector<Record*>& e = order.entries;
       in_place = (at == 0 || Less(order.key, e[at - 1], added)) &&

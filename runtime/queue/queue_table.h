@@ -39,6 +39,7 @@ struct Order {
   KeySpec key;                   // not keyed: the insertion order (entries live in sequence_)
   std::vector<Record*> entries;  // keyed orders only
   uint32_t dirty_count = 0;
+  uint64_t collation = 0;  // CollationPrint() when a text order was last sorted
 };
 
 class QueueTable {
@@ -71,6 +72,13 @@ class QueueTable {
   int32_t SelectOrder(const QueueDescriptor& d, const QueueKey& key, bool* switched);
   // Re-inserts the records an order has still to place.
   bool BringUpToDate(Order& order);  // true when it moved anything
+  // A text order sorted under character tables that have changed since (the locale reloaded).
+  static bool Stale(const Order& order, uint64_t print) {
+    return order.key.has_text && order.collation != print;
+  }
+  static bool Stale(const Order& order) {
+    return order.key.has_text && Stale(order, CollationPrint());
+  }
   int32_t AddEntry(const QueueDescriptor& d, size_t at_index, bool at_position);
   void MoveToFront(uint8_t slot);
 
