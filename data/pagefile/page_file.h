@@ -52,6 +52,12 @@ struct SplitLimits {
   size_t many_count = kestrune::kSplitEntryCount;   // how many entries are "many"
 };
 
+// How a header check treats a log left by a writer that stopped in the middle of a commit.
+enum class LogHandling {
+  kApply,        // REQUIRES: opened for writing and the caller holds the write lock
+  kReadThrough,  // leave it in place and read pages through it
+};
+
 enum class OpenMode { kReadOnly, kReadWrite };
 enum class CreateMode {
   kOpenExisting,  // the file must exist; an empty file is taken as a new file
@@ -69,12 +75,12 @@ struct OpenOptions {
   SplitLimits split;
   // Clean pages kept in the cache between operations (dirty pages are always kept).
   size_t cache_pages = 8192;
-};
-
-// How a header check treats a log left by a writer that stopped in the middle of a commit.
-enum class LogHandling {
-  kApply,        // REQUIRES: opened for writing and the caller holds the write lock
-  kReadThrough,  // leave it in place and read pages through it
+  // What the open does with a log a stopped writer left: a writable open applies it by default
+  // (exclusive and single-writer opens, tools); a shared writer passes kReadThrough and applies
+  // it with ApplyLog() once it holds the write lock.
+  LogHandling log_at_open = LogHandling::kApply;
+  // The transaction control file's check (see SetTransactionCheck); may be empty.
+  std::function<bool(const FileHeader& logged)> log_uncommitted;
 };
 
 enum class SeekBias {
@@ -166,9 +172,11 @@ class PageFile {
   // stop with (1735 in no region, 2172 short, 1013 wrong own offset, a decode error...).
   int32_t ReadPageChecked(uint32_t page, kestrune::Page* out, kestrune::PagePrefix* prefix);
 
+  // The inside (cache, tree, placement, log), defined in the area's private page_file_impl.h.
+  class Impl;
+
  private:
   friend class Cursor;
-  class Impl;
   PageFile();
 
   std::unique_ptr<Impl> impl_;

@@ -1,0 +1,277 @@
+// The log and the commit, and the header check that finds a log a stopped writer left.
+//
+// Commit order and why:
+//   1. new pages (at or beyond the page space of the last commit) are written in place, since
+//      nothing refers to them yet; images of pages that existed at the last commit go to the
+//      log, with the header's own image (offset 0) last; flush. The log starts past both the new
+//      and the committed end of the page space, so it overwrites nothing a reader may need.
+//   2. the header, already holding the new root, regions and counter, is written pointing at the
+//      log; flush. From here on the change survives a crash: a later opener applies the log.
+//   3. every log record is copied to its own offset; flush. This flush comes before step 4 so
+//      that a header saying "empty log" can never reach the disk ahead of the pages it relies
+//      on (a disk may reorder unflushed writes).
+//   4. the header is written with an empty log; flush.
+// Steps 2 and 4 write headers that differ only in the log fields, so a header torn between
+// them still names the new tree; a header torn in step 2 either points at a complete log or at
+// none (the log then fails its checks and is discarded, leaving the old tree).
+#include <algorithm>
+#include <cstring>
+
+#include "data/pagefile/page_file_impl.h"
+#include "platform/system_error.h"
+#include "runtime/core/error_state.h"
+#include "runtime/core/fatal.h"
+
+namespace pellucor::data::pagefile {
+
+namespace {
+uint32_t GetLe32(const uint8_t* p) {
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+// Logs longer than this are not believed (a damaged header): 64 MiB.
+constexpr uint64_t kMaxLogBytes = uint64_t{64} << 20;
+// Past this much unused tail the file is cut back to its page space after a commit.
+constexpr uint64_t kTruncateSlack = uint64_t{1} << 20;
+}  // namespace
+
+bool PageFile::Impl::Fail() {
+  runtime::PostError(0, nullptr);
+  pf.DropChanges();
+  seen_valid = false;  // the next header check reads the file afresh
+  prepared = false;
+  return false;
+}
+
+bool PageFile::Impl::WriteHeader(const FileHeader& header) {
+  const auto bytes = EncodeHeader(header);
+  if (!io->Write(0, bytes.data(), bytes.size()).ok()) return false;
+  seen_raw = bytes;
+  seen_valid = true;
+  return true;
+}
+
+bool PageFile::Impl::Prepare() {
+  FileHeader& h = pf.header_;
+  PlacePages();
+  final_header = h;
+  ++final_header.change_counter;
+  const uint64_t end = final_header.PageSpaceEndOffset();
+  final_header.log_start = final_header.log_end = static_cast<uint32_t>(end);
+  const uint32_t committed_end = committed.PageSpaceEndBlocks();
+  const uint64_t log_start = std::max(end, kestrune::PageOffset(committed_end));
+  if (log_start + kHeaderSize > 0xFFFFFFFFull) runtime::InternalErrorStop(kErrSeekFailed);
+
+  prepared_log.clear();
+  prepared_records.clear();
+  for (CachedPage* page : DirtyPages()) {
+    if (page->number >= kFirstTempPage) runtime::InternalErrorStop(kErrLostPage);
+    if (page->image_number != page->number) {
+      const uint8_t blocks = page->image_blocks;
+      EncodeImage(page);
+      if (page->image_blocks != blocks) runtime::InternalErrorStop(kErrTreeShape);
+    }
+    if (page->image_blocks != page->blocks) runtime::InternalErrorStop(kErrPageMisplaced);
+    ++pf.stats_.pages_written;
+    const uint64_t offset = kestrune::PageOffset(page->number);
+    if (page->number < committed_end) {
+      prepared_records.push_back({offset, {prepared_log.size(), page->image.size()}});
+      prepared_log.insert(prepared_log.end(), page->image.begin(), page->image.end());
+    } else if (!io->Write(offset, page->image.data(), page->image.size()).ok()) {
+      return Fail();
+    }
+  }
+  const auto image = EncodeHeader(final_header);
+  prepared_log.insert(prepared_log.end(), image.begin(), image.end());
+  pf.stats_.log_records += prepared_records.size() + 1;
+  if (!io->Write(log_start, prepared_log.data(), prepared_log.size()).ok()) return Fail();
+  file_size = std::max(file_size, log_start + prepared_log.size());
+  ++pf.stats_.flushes;
+  if (!io->Flush().ok()) return Fail();
+
+  FileHeader pointing = final_header;
+  pointing.log_start = static_cast<uint32_t>(log_start);
+  pointing.log_end = static_cast<uint32_t>(log_start + prepared_log.size());
+  if (!WriteHeader(pointing)) return Fail();
+  ++pf.stats_.flushes;
+  if (!io->Flush().ok()) return Fail();
+  prepared = true;
+  return true;
+}
+
+bool PageFile::Impl::Finish() {
+  if (!prepared) runtime::InternalErrorStop(kErrTreeShape, "commit not prepared");
+  for (const auto& [offset, ref] : prepared_records) {
+    if (!io->Write(offset, prepared_log.data() + ref.position, ref.size).ok()) return Fail();
+  }
+  if (!prepared_records.empty()) {
+    ++pf.stats_.flushes;
+    if (!io->Flush().ok()) return Fail();
+  }
+  if (!WriteHeader(final_header)) return Fail();
+  ++pf.stats_.flushes;
+  if (!io->Flush().ok()) return Fail();
+  pf.header_ = final_header;
+  AfterCommit();
+  ++pf.stats_.commits;
+  // A log much longer than the page space (the file shrank, or a large commit) is cut off.
+  const uint64_t end = final_header.PageSpaceEndOffset();
+  if (file_size > end + kTruncateSlack && pf.file_->Truncate(end).ok()) file_size = end;
+  return true;
+}
+
+void PageFile::Impl::AfterCommit() {
+  committed = pf.header_;
+  for (auto& chain : chains) {
+    for (auto& p : chain) {
+      p->dirty = false;
+      p->image.clear();
+      p->image.shrink_to_fit();
+      p->image_number = kNoRoot;
+      p->image_blocks = 0;
+    }
+  }
+  dirty = 0;
+  dead_slots.clear();
+  next_temp = kFirstTempPage;
+  prepared = false;
+  prepared_log.clear();
+  prepared_records.clear();
+  pf.changed_ = false;
+  ++version;
+}
+
+bool PageFile::Impl::ReadHeaderRaw(std::array<uint8_t, kHeaderSize>* raw) {
+  const int32_t error = io->Read(0, raw->data(), raw->size());
+  if (error == kErrShortRead) {
+    runtime::PostError(runtime::err::kInvalidDataFile);
+    return false;
+  }
+  if (error != 0) {
+    runtime::PostError(0);
+    return false;
+  }
+  return true;
+}
+
+bool PageFile::Impl::LoadLog(const FileHeader& h, FileHeader* image) {
+  log_bytes.clear();
+  log_index.clear();
+  const uint64_t start = h.log_start;
+  const uint64_t size = uint64_t{h.log_end} - h.log_start;
+  if (size > kMaxLogBytes || start < kHeaderSize || (start - kHeaderSize) % kestrune::kBlockSize ||
+      size % kestrune::kBlockSize || start + size > file_size) {
+    return false;
+  }
+  log_bytes.resize(size);
+  if (io->Read(start, log_bytes.data(), size) != 0) return false;
+  bool have_image = false;
+  for (size_t at = 0; at < size;) {
+    if (size - at < kestrune::kPagePrefixSize) return false;
+    const uint32_t offset = GetLe32(&log_bytes[at]);
+    if (offset == 0) {
+      if (size - at < kHeaderSize) return false;
+      if (DecodeHeader({&log_bytes[at], kHeaderSize}, image) != HeaderCheck::kOk) return false;
+      have_image = true;
+      at += kHeaderSize;
+      continue;
+    }
+    const size_t stored = log_bytes[at + 4] | log_bytes[at + 5] << 8;
+    const size_t blocks = kestrune::BlocksFor(stored);
+    if (offset < kHeaderSize || (offset - kHeaderSize) % kestrune::kBlockSize || blocks < 1 ||
+        blocks > kestrune::kMaxPageBlocks || size - at < blocks * kestrune::kBlockSize) {
+      return false;
+    }
+    log_index[offset] = {at, blocks * kestrune::kBlockSize};
+    at += blocks * kestrune::kBlockSize;
+  }
+  if (!have_image) return false;
+  // Every logged page must lie in a region of the logged header, at its size.
+  for (const auto& [offset, ref] : log_index) {
+    const uint32_t page = static_cast<uint32_t>((offset - kHeaderSize) / kestrune::kBlockSize);
+    if (image->RegionOf(page) * kestrune::kBlockSize != ref.size) return false;
+  }
+  return true;
+}
+
+bool PageFile::Impl::DiscardLog(FileHeader on_disk) {
+  log_bytes.clear();
+  log_index.clear();
+  log_pending = false;
+  on_disk.log_start = on_disk.log_end = static_cast<uint32_t>(on_disk.PageSpaceEndOffset());
+  ++on_disk.change_counter;
+  pf.header_ = committed = on_disk;
+  if (!pf.writable_) return true;  // read as committed; the next writer discards it for good
+  if (!WriteHeader(on_disk)) return false;
+  ++pf.stats_.flushes;
+  return io->Flush().ok();
+}
+
+bool PageFile::Impl::ApplyLoadedLog() {
+  for (const auto& [offset, ref] : log_index) {
+    if (!io->Write(offset, log_bytes.data() + ref.position, ref.size).ok()) return false;
+  }
+  ++pf.stats_.flushes;
+  if (!io->Flush().ok()) return false;
+  FileHeader h = pf.header_;
+  h.log_start = h.log_end = static_cast<uint32_t>(h.PageSpaceEndOffset());
+  if (!WriteHeader(h)) return false;
+  ++pf.stats_.flushes;
+  if (!io->Flush().ok()) return false;
+  pf.header_ = h;
+  committed = h;
+  log_pending = false;
+  log_bytes.clear();
+  log_index.clear();
+  return true;
+}
+
+bool PageFile::Impl::TakeHeader(const std::array<uint8_t, kHeaderSize>& raw, LogHandling handling) {
+  FileHeader h;
+  if (DecodeHeader(raw, &h) != HeaderCheck::kOk) {
+    runtime::PostError(runtime::err::kInvalidDataFile);
+    return false;
+  }
+  if (pf.changed_) {
+    // Another program wrote the file while this one held uncommitted changes: the driver must
+    // hold the write lock across deferred commits, so this is an inner fault.
+    runtime::InternalErrorStop(kErrPageMisplaced, "file changed under uncommitted changes");
+  }
+  DropAll();
+  log_pending = false;
+  log_bytes.clear();
+  log_index.clear();
+  seen_raw = raw;
+  seen_valid = true;
+  uint64_t size = 0;
+  if (pf.file_->Size(&size).ok()) file_size = size;
+  if (h.change_counter == 0) h.root = kNoRoot;
+  pf.header_ = h;
+  committed = h;
+  if (h.LogEmpty()) return true;
+
+  FileHeader image;
+  const bool readable = LoadLog(h, &image);
+  const bool uncommitted = readable && log_uncommitted && log_uncommitted(image);
+  if (!readable || uncommitted) {
+    if (!DiscardLog(h)) {
+      runtime::PostError(0);
+      seen_valid = false;
+      return false;
+    }
+    return true;
+  }
+  if (image.change_counter == 0) image.root = kNoRoot;
+  pf.header_ = image;
+  committed = image;
+  log_pending = true;
+  if (handling == LogHandling::kApply && pf.writable_) {
+    if (!ApplyLoadedLog()) {
+      runtime::PostError(0);
+      seen_valid = false;
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace pellucor::data::pagefile

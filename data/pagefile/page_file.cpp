@@ -1,0 +1,246 @@
+#include "data/pagefile/page_file.h"
+
+#include <cstring>
+
+#include "data/kestrune/entry_kinds.h"
+#include "data/pagefile/page_file_impl.h"
+#include "platform/system_error.h"
+#include "runtime/core/error_state.h"
+#include "runtime/core/fatal.h"
+
+namespace pellucor::data::pagefile {
+
+namespace {
+
+// The file system's refusals as the driver reports them: the first few system errors have file
+// error codes of the same number; sharing and lock violations are "access denied"; the rest are
+// 300 plus the system error.
+void PostOpenError(int32_t system_error) {
+  namespace se = platform::syserr;
+  int32_t code = 0;
+  switch (system_error) {
+    case se::kFileNotFound:
+    case se::kPathNotFound:
+    case se::kTooManyOpenFiles:
+    case se::kAccessDenied:
+      code = system_error;
+      break;
+    case se::kSharingViolation:
+    case se::kLockViolation:
+      code = runtime::err::kAccessDenied;
+      break;
+    default:
+      break;
+  }
+  runtime::PostErrorWithSystem(code, system_error);
+}
+
+platform::Disposition DispositionOf(CreateMode mode) {
+  switch (mode) {
+    case CreateMode::kOpenOrCreate:
+      return platform::Disposition::kOpenAlways;
+    case CreateMode::kCreateAlways:
+      return platform::Disposition::kCreateAlways;
+    case CreateMode::kOpenExisting:
+      break;
+  }
+  return platform::Disposition::kOpenExisting;
+}
+
+}  // namespace
+
+PageFile::Impl::Impl(PageFile* owner, std::unique_ptr<BlockIo> block_io, const OpenOptions& options)
+    : pf(*owner),
+      io(std::move(block_io)),
+      split(options.split),
+      cache_limit(options.cache_pages),
+      log_uncommitted(options.log_uncommitted) {}
+
+PageFile::PageFile() = default;
+PageFile::~PageFile() = default;
+
+size_t PageFile::MaxEntryBytes() {
+  // One entry must fit a page below the split account on its own, as an inner copy too.
+  return kestrune::kSplitAccountAlways - 1 - kestrune::kPagePrefixSize - kestrune::kEntryOverhead -
+         kestrune::kChildNumberSize;
+}
+
+bool PageFile::enciphered() const {
+  return impl_->io->enciphered();
+}
+
+std::unique_ptr<PageFile> PageFile::Open(const std::string& path, const OpenOptions& options) {
+  platform::Env* env = options.env ? options.env : platform::Env::Default();
+  const bool writable = options.mode == OpenMode::kReadWrite;
+  std::unique_ptr<platform::File> file;
+  platform::Status s =
+      env->Open(path, writable ? platform::Access::kReadWrite : platform::Access::kRead,
+                options.share, DispositionOf(options.create), &file);
+  if (!s.ok()) {
+    PostOpenError(s.error);
+    return nullptr;
+  }
+  std::unique_ptr<UnitCipher> cipher;
+  if (!options.owner.empty()) {
+    cipher = UnitCipher::FromOwner(options.owner);
+    if (!cipher) {
+      runtime::PostError(runtime::err::kInvalidDataFile);
+      return nullptr;
+    }
+  }
+  std::unique_ptr<PageFile> pf(new PageFile());
+  pf->path_ = path;
+  pf->writable_ = writable;
+  pf->file_ = std::move(file);
+  pf->impl_ = std::make_unique<Impl>(
+      pf.get(), std::make_unique<BlockIo>(pf->file_.get(), std::move(cipher)), options);
+  Impl& impl = *pf->impl_;
+  uint64_t size = 0;
+  if (!pf->file_->Size(&size).ok()) {
+    runtime::PostError(0);
+    return nullptr;
+  }
+  impl.file_size = size;
+  if (size == 0) {
+    // An empty file is a new file: signature, an empty log at 512, counter 0, no regions.
+    FileHeader fresh;
+    if (writable) {
+      if (!impl.WriteHeader(fresh) || !impl.io->Flush().ok()) {
+        runtime::PostError(0);
+        return nullptr;
+      }
+      ++pf->stats_.flushes;
+      impl.file_size = kHeaderSize;
+    }
+    fresh.root = kNoRoot;
+    pf->header_ = impl.committed = fresh;
+    impl.seen_raw = EncodeHeader(FileHeader{});
+    impl.seen_valid = writable;
+    return pf;
+  }
+  if (size < kHeaderSize) {
+    runtime::PostError(runtime::err::kInvalidDataFile);
+    return nullptr;
+  }
+  std::array<uint8_t, kHeaderSize> raw{};
+  if (!impl.ReadHeaderRaw(&raw)) return nullptr;
+  if (!impl.TakeHeader(raw, writable ? options.log_at_open : LogHandling::kReadThrough)) {
+    return nullptr;
+  }
+  return pf;
+}
+
+bool PageFile::CheckHeader(LogHandling handling) {
+  std::array<uint8_t, kHeaderSize> raw{};
+  uint64_t size = 0;
+  if (!writable_ && impl_->file_size == 0 && file_->Size(&size).ok() && size == 0) {
+    return true;  // still the empty file this read-only open took as a new file
+  }
+  if (!impl_->ReadHeaderRaw(&raw)) return false;
+  if (impl_->seen_valid && raw == impl_->seen_raw) {
+    if (impl_->log_pending && handling == LogHandling::kApply && writable_) return ApplyLog();
+    return true;
+  }
+  return impl_->TakeHeader(raw, handling);
+}
+
+bool PageFile::LogPending() const {
+  return impl_->log_pending;
+}
+
+bool PageFile::ApplyLog() {
+  if (!impl_->log_pending) return true;
+  if (!writable_) runtime::InternalErrorStop(kErrTreeShape, "log applied by a reader");
+  if (!impl_->ApplyLoadedLog()) {
+    runtime::PostError(0);
+    impl_->seen_valid = false;
+    return false;
+  }
+  return true;
+}
+
+void PageFile::SetTransactionCheck(std::function<bool(const FileHeader&)> log_uncommitted) {
+  impl_->log_uncommitted = std::move(log_uncommitted);
+}
+
+bool PageFile::Get(ByteSpan key, std::vector<uint8_t>* data) {
+  impl_->MaybeEvict();
+  CachedPage* leaf = impl_->FindLeaf(key);
+  size_t i = 0;
+  if (!leaf || !leaf->page.Find(key, &i)) return false;
+  if (data) {
+    ByteSpan d = leaf->page.Data(i);
+    data->assign(d.begin(), d.end());
+  }
+  return true;
+}
+
+bool PageFile::Contains(ByteSpan key) {
+  return Get(key, nullptr);
+}
+
+bool PageFile::Insert(ByteSpan key, ByteSpan data) {
+  if (!writable_) runtime::InternalErrorStop(kErrTreeShape, "change of a read-only file");
+  impl_->MaybeEvict();
+  return impl_->Insert(key, data, Impl::InsertMode::kInsertOnly) == Impl::InsertResult::kInserted;
+}
+
+void PageFile::Put(ByteSpan key, ByteSpan data) {
+  if (!writable_) runtime::InternalErrorStop(kErrTreeShape, "change of a read-only file");
+  impl_->MaybeEvict();
+  (void)impl_->Insert(key, data, Impl::InsertMode::kReplace);
+}
+
+bool PageFile::Erase(ByteSpan key) {
+  if (!writable_) runtime::InternalErrorStop(kErrTreeShape, "change of a read-only file");
+  impl_->MaybeEvict();
+  return impl_->Erase(key);
+}
+
+uint32_t PageFile::NextNumber() {
+  uint32_t last = header_.last_number;
+  uint32_t next = 0;
+  if (int32_t error = kestrune::NextSequenceNumber(&last, &next)) {
+    runtime::InternalErrorStop(error);
+  }
+  header_.last_number = last;
+  impl_->BeginChange();
+  return next;
+}
+
+size_t PageFile::DirtyPageCount() const {
+  return impl_->dirty;
+}
+
+bool PageFile::Commit() {
+  if (!changed_) return true;
+  return PrepareCommit() && FinishCommit();
+}
+
+bool PageFile::PrepareCommit() {
+  if (!writable_) runtime::InternalErrorStop(kErrTreeShape, "commit of a read-only file");
+  if (!changed_) return true;
+  return impl_->Prepare();
+}
+
+bool PageFile::FinishCommit() {
+  if (!impl_->prepared) return true;
+  return impl_->Finish();
+}
+
+void PageFile::DropChanges() {
+  // After steps 1 and 2 the file holds a log of these changes: the next header check reads the
+  // header again and lets the transaction check decide about it.
+  if (impl_->prepared) impl_->seen_valid = false;
+  impl_->DropAll();
+  impl_->prepared = false;
+  header_ = impl_->committed;
+  changed_ = false;
+}
+
+int32_t PageFile::ReadPageChecked(uint32_t page, kestrune::Page* out,
+                                  kestrune::PagePrefix* prefix) {
+  return impl_->ReadPage(page, out, prefix);
+}
+
+}  // namespace pellucor::data::pagefile

@@ -1,0 +1,144 @@
+// The inside of a page file: the page cache, the tree algorithms, page placement in regions, and
+// the log. Private to data/pagefile/.
+//
+// Page numbers. A page read from the file, or placed at a commit, has its page number (in
+// blocks). A page made during an operation (a split, a new root) has a temporary number from
+// kFirstTempPage up until the commit places it: region moves rewrite pages and their parents, so
+// they only happen at a commit, never in the middle of a tree operation whose path they would
+// invalidate. For the same reason pages that change size stay where they are until the commit.
+//
+// Regions stay dense between commits: every slot of every region holds a page of the tree.
+// A page freed during an operation leaves a dead slot that the commit fills with the region's
+// last page (or drops by moving the region's start up or its end down), so a region's first
+// page, which a region making room moves, is always a live page.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "data/kestrune/page_codec.h"
+#include "data/pagefile/block_io.h"
+#include "data/pagefile/page_file.h"
+
+namespace pellucor::data::pagefile {
+
+inline constexpr uint32_t kFirstTempPage = 0x80000000u;
+inline constexpr size_t kCacheChains = 100;
+
+// Inner states of the page file that a sound file and correct callers never reach.
+inline constexpr int32_t kErrPageInNoRegion = 1735;
+inline constexpr int32_t kErrParentNotFound = 1891;
+inline constexpr int32_t kErrParentLevel = 1894;
+inline constexpr int32_t kErrPageMisplaced = 1013;  // own offset or size does not fit its slot
+inline constexpr int32_t kErrLostPage = 1163;       // an unplaced page missing from the cache
+inline constexpr int32_t kErrTreeShape = 1164;      // levels, empty pages, oversized entries
+inline constexpr int32_t kErrSeekFailed = 2341;     // an offset beyond what the format holds
+
+struct CachedPage {
+  uint32_t number = 0;
+  uint8_t blocks = 0;  // size of its slot in blocks; 0 while unplaced
+  bool dirty = false;
+  kestrune::Page page;
+  // The stored form made at a commit, and the number it was made for (kNoRoot: stale).
+  std::vector<uint8_t> image;
+  uint32_t image_number = kNoRoot;
+  uint8_t image_blocks = 0;
+};
+
+class PageFile::Impl {
+ public:
+  Impl(PageFile* owner, std::unique_ptr<BlockIo> io, const OpenOptions& options);
+
+  PageFile& pf;
+  std::unique_ptr<BlockIo> io;
+  SplitLimits split;
+  size_t cache_limit;
+  std::function<bool(const FileHeader&)> log_uncommitted;
+
+  // ---- cache (page_cache.cpp) ----
+  CachedPage* Find(uint32_t number);
+  // The page, from the cache or the file; stops on damage.
+  CachedPage* Get(uint32_t number);
+  CachedPage* NewPage(uint8_t level);
+  void MarkDirty(CachedPage* page);
+  void Rekey(CachedPage* page, uint32_t number);
+  // Removes a page that left the tree; a placed one leaves a dead slot.
+  void FreePage(CachedPage* page);
+  void DropAll();
+  void MaybeEvict();
+  std::vector<CachedPage*> DirtyPages();
+  // Reads page `number` as stored (through the log when one is pending). 0 or the error number.
+  int32_t ReadPage(uint32_t number, kestrune::Page* out, kestrune::PagePrefix* prefix);
+
+  std::array<std::vector<std::unique_ptr<CachedPage>>, kCacheChains> chains;
+  size_t cached = 0;
+  size_t dirty = 0;
+  std::map<uint32_t, uint8_t> dead_slots;  // page number -> blocks
+  uint32_t next_temp = kFirstTempPage;
+  uint64_t version = 1;  // changes whenever a cursor's path may have become wrong
+  std::vector<uint8_t> read_buffer;
+
+  // ---- tree (tree.cpp) ----
+  enum class InsertMode { kInsertOnly, kReplace };
+  enum class InsertResult { kInserted, kReplaced, kExists };
+  bool NeedsSplit(const kestrune::Page& page) const;
+  static size_t ChildIndex(const kestrune::Page& page, ByteSpan key);
+  void BeginChange();
+  InsertResult Insert(ByteSpan key, ByteSpan data, InsertMode mode);
+  bool Erase(ByteSpan key);
+  // The leaf that holds (or would hold) `key`, or nullptr for an empty tree.
+  CachedPage* FindLeaf(ByteSpan key);
+
+  // ---- placement (placement.cpp) ----
+  // Gives every dirty page its final number: resized pages move to the region of their new
+  // size, dead slots are filled, new pages are allocated. Pages only move here.
+  void PlacePages();
+  struct ParentRef {
+    CachedPage* parent = nullptr;  // nullptr: the page is the root
+    size_t index = 0;
+  };
+  ParentRef FindParent(CachedPage* page);
+  void Renumber(CachedPage* page, uint32_t number);
+  uint32_t Allocate(size_t blocks);
+  void MakeRoom(size_t region, uint32_t min_start);
+  void CompactDeadSlots();
+  void EncodeImage(CachedPage* page);
+
+  // ---- log and commit (commit.cpp) ----
+  [[nodiscard]] bool Prepare();
+  [[nodiscard]] bool Finish();
+  void AfterCommit();
+  [[nodiscard]] bool WriteHeader(const FileHeader& header);
+  [[nodiscard]] bool Fail();  // posts the system error, drops the changes; returns false
+  [[nodiscard]] bool ReadHeaderRaw(std::array<uint8_t, kHeaderSize>* raw);
+  // Takes a header read from the file: drops the cache and handles its log.
+  [[nodiscard]] bool TakeHeader(const std::array<uint8_t, kHeaderSize>& raw, LogHandling handling);
+  struct LogRef {
+    size_t position;  // in log_bytes
+    size_t size;
+  };
+  [[nodiscard]] bool LoadLog(const FileHeader& header, FileHeader* image);
+  [[nodiscard]] bool DiscardLog(FileHeader on_disk);
+  [[nodiscard]] bool ApplyLoadedLog();
+
+  FileHeader committed;  // the header as of the last commit
+  std::array<uint8_t, kHeaderSize> seen_raw{};
+  bool seen_valid = false;
+  bool log_pending = false;
+  std::vector<uint8_t> log_bytes;
+  std::unordered_map<uint64_t, LogRef> log_index;  // by page offset
+  uint64_t file_size = 0;
+
+  // A prepared commit: the log written and the header pointing at it.
+  bool prepared = false;
+  FileHeader final_header;
+  std::vector<uint8_t> prepared_log;
+  std::vector<std::pair<uint64_t, LogRef>> prepared_records;  // offset, where in prepared_log
+};
+
+}  // namespace pellucor::data::pagefile
