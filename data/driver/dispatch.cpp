@@ -113,6 +113,10 @@ OpResult Run(FileDecl& file, FileBlock& block, Op op, OpArgs& args,
     case Op::kCLEAR:
       ClearRecord(block, args.mode);
       return {};
+    case Op::kSETview:
+    case Op::kRESETviewfile:
+      // The VIEW engine executes views itself; on the file these only mark the sequence.
+      return {};
     case Op::kHOLDfile:
       args.seconds = -1;
       break;
@@ -185,6 +189,13 @@ int32_t DeferBuilds(FileDecl& file) {
   }
   slot->state |= sb::kBuildsDeferred;
   return 0;
+}
+
+bool TakeNewSequence(FileDecl& file) {
+  FileBlock* block = file.Block();
+  if (block == nullptr || !(block->state & sb::kNewSequence)) return false;
+  block->state &= ~sb::kNewSequence;
+  return true;
 }
 
 OpResult Dispatch(FileDecl& file, Op op) {

@@ -36,7 +36,9 @@
 //   - BUILDfile, BUILDkey, BUILDdyn, BUILDdynfilter and PACK reach Handle when they run: at once,
 //     or from BUILDevent when builds are deferred (block.state has state_bit::kBuildRunning then).
 //   - INVIEW and ENDVIEW reach Handle; the "in a view" bit is kept by Dispatch on success.
-//   - CLEAR never reaches Handle: Dispatch clears the buffer itself (ClearRecord).
+//   - CLEAR never reaches Handle: Dispatch clears the buffer itself (ClearRecord). Nor do
+//     SETview and RESETviewfile, which on the file only mark the sequence (the VIEW engine
+//     executes views itself).
 //   - A failed read (GET, NEXT, PREVIOUS, REGET) ends a hold and a hold request in the state
 //     word, as it ends a watch; a driver drops its own hold request on such a failure too.
 //   - The completion routine of a build (args.on_build_done) is called once the call is over,
@@ -270,6 +272,11 @@ OpResult Dispatch(FileDecl& file, Op op);
 // message arrives it calls Dispatch(file, Op::kBUILDevent). Returns the previous hook.
 using DeferredBuildPoster = std::function<void(uint32_t message, FileDecl* file)>;
 DeferredBuildPoster SetDeferredBuildPoster(DeferredBuildPoster poster);
+
+// Tells whether a SET or RESET was made on the file since the last call, and forgets it (state
+// bit 0x2000). A view calls it before each read to notice that its sequence must start again,
+// and after its own positioning of the file.
+[[nodiscard]] bool TakeNewSequence(FileDecl& file);
 
 // Defers the builds of a file to an event (sets state bit 0x8000), making its block when it has
 // none. Returns 0 or the error of making the block. Call it once the file is open: OPEN makes

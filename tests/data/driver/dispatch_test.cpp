@@ -241,6 +241,8 @@ TEST_F(DispatchTest, HoldAndWatchArisesOnlyFromASuccessfulRead) {
 }
 
 TEST_F(DispatchTest, LayerAnswersWithoutTheDriver) {
+  EXPECT_EQ(Run(Op::kSETview), 37);  // a view needs an open file
+  const int made = driver.blocks_made;
   OpArgs args;
   EXPECT_EQ(Dispatch(*decl, Op::kQUERY_VIEW, args).value, 0);
   EXPECT_EQ(decl->Block(), nullptr);  // answered before any block is made
@@ -253,7 +255,16 @@ TEST_F(DispatchTest, LayerAnswersWithoutTheDriver) {
   EXPECT_TRUE(driver.handled.empty());
   // With driver options set the block survives until it is closed, even though not open.
   ASSERT_EQ(Open(), 0);
-  EXPECT_EQ(driver.blocks_made, 1);
+  EXPECT_EQ(driver.blocks_made, made + 1);
+
+  // A view marks its files; a SET made directly on the file is noticed once.
+  ASSERT_EQ(Run(Op::kSETview), 0);
+  EXPECT_EQ(State() & sb::kSequence, sb::kSequence);
+  EXPECT_FALSE(TakeNewSequence(*decl));
+  ASSERT_EQ(Run(Op::kSETfile), 0);
+  EXPECT_TRUE(TakeNewSequence(*decl));
+  EXPECT_FALSE(TakeNewSequence(*decl));
+  EXPECT_TRUE(driver.handled == std::vector<Op>({Op::kOPEN, Op::kSETfile}));
 }
 
 TEST_F(DispatchTest, DeferredBuildRunsFromTheEvent) {
