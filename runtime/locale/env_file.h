@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,7 +38,8 @@ struct EnvEntry {
 [[nodiscard]] std::string ResolveEnvEscapes(std::string_view value);
 
 // Splits a list value into its items (quotes removed, doubled quotes undone, unquoted items
-// trimmed of surrounding blanks, escapes resolved).
-[[nodiscard]] std::vector<std::string> SplitEnvList(std::string_view value);
+// trimmed of surrounding blanks, escapes resolved). std::nullopt when a quote is not closed or
+// text follows a closing quote: such a line is skipped.
+[[nodiscard]] std::optional<std::vector<std::string>> SplitEnvList(std::string_view value);
 
 }  // namespace pellucor::runtime

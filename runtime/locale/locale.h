@@ -83,6 +83,9 @@ void InitLocale(const LocaleSource& source = {});
 // file cannot be opened.
 [[nodiscard]] bool LoadEnvironment(std::string_view name);
 
+// Applies the text of an environment file (what LoadEnvironment does once it has read the file).
+void ApplyEnvironmentText(std::string_view text);
+
 // The program's environment file: "pellucor.env" beside the executable when it exists, else
 // $XDG_CONFIG_HOME/pellucor/pellucor.env (~/.config when unset).
 [[nodiscard]] std::string ProgramEnvironmentPath();
