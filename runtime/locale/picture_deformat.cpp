@@ -149,16 +149,23 @@ std::vector<Part> PartsOf(const Picture& p) {
   return parts;
 }
 
-// The month whose short name (or full name) begins the word; 0 for none.
+// The month whose short name begins the word, or whose full name begins the same way (so a
+// full name from the desktop matches even when the short names are the defaults); 0 for none.
 int MonthOfWord(std::string_view word) {
   if (word.size() < 3) return 0;
   const Locale& l = CurrentLocale();
+  auto begins_with = [&](std::string_view prefix) {
+    if (prefix.empty() || word.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+      if (Fold(word[i]) != Fold(prefix[i])) return false;
+    }
+    return true;
+  };
   for (int m = 0; m < 12; ++m) {
-    const std::string& s = l.short_month_names[m];
-    if (s.empty()) continue;
-    bool same = word.size() >= s.size();
-    for (size_t i = 0; same && i < s.size(); ++i) same = Fold(word[i]) == Fold(s[i]);
-    if (same) return m + 1;
+    if (begins_with(l.short_month_names[m])) return m + 1;
+  }
+  for (int m = 0; m < 12; ++m) {
+    if (begins_with(std::string_view(l.month_names[m]).substr(0, 3))) return m + 1;
   }
   return 0;
 }
