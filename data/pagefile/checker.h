@@ -34,8 +34,14 @@ struct CheckReport {
   std::string Text() const;
 };
 
+enum class CheckScope {
+  kTables,     // the tree and what its entries say about tables, counters, records and keys
+  kStructure,  // the tree only, for files whose entries are not tables (tests, tools)
+};
+
 // Checks an open file (its cache is not used; pages are read afresh). Stops collecting after
 // `max_faults` faults.
-CheckReport CheckPageFile(PageFile* file, size_t max_faults = 20);
+CheckReport CheckPageFile(PageFile* file, size_t max_faults = 20,
+                          CheckScope scope = CheckScope::kTables);
 
 }  // namespace pellucor::data::pagefile

@@ -65,11 +65,9 @@ bool PageFile::Impl::Prepare() {
   prepared_records.clear();
   for (CachedPage* page : DirtyPages()) {
     if (page->number >= kFirstTempPage) runtime::InternalErrorStop(kErrLostPage);
-    if (page->image_number != page->number) {
-      const uint8_t blocks = page->image_blocks;
-      EncodeImage(page);
-      if (page->image_blocks != blocks) runtime::InternalErrorStop(kErrTreeShape);
-    }
+    // Pages that placement renumbered or whose child numbers changed are encoded again; their
+    // size cannot change, since own offset and child numbers lie in the unpacked prefix.
+    if (page->image_number != page->number) EncodeImage(page);
     if (page->image_blocks != page->blocks) runtime::InternalErrorStop(kErrPageMisplaced);
     ++pf.stats_.pages_written;
     const uint64_t offset = kestrune::PageOffset(page->number);
