@@ -241,6 +241,23 @@ TEST(KeyValueTest, DupAppendsRecordNumberAndOptLeavesEmptyRecordsOut) {
   (void)fx.Build(opt_c, c, 1, KeyBuild::kOmitted);
 }
 
+TEST(KeyValueTest, OemTablesCollateTheOemFormOfTheText) {
+  Fixture fx;
+  const size_t key = AddKey(&fx.def, kKeyNoCase, {1});
+  V r = BlankRecord();
+  r[0] = 0xE9;                   // e acute in ANSI
+  fx.tables.upper[0xE9] = 0xC9;  // the stored upper-case map folds it
+  for (size_t i = 0; i < 256; ++i) fx.tables.oem_collation[i] = static_cast<uint8_t>(255 - i);
+  V out;
+  const KeyContext oem{&fx.def, &fx.tables, TextForm::kOem};
+  ASSERT_EQ(BuildKeyValue(oem, key, r, 1, &out), KeyBuild::kBuilt);
+  // Upper-cased in ANSI first (0xE9 -> 0xC9), then converted (E acute is 0x90 in the OEM set),
+  // then the OEM collation.
+  EXPECT_EQ(out[0], 255 - 0x90);
+  EXPECT_EQ(out[1], 255 - ' ');
+  EXPECT_EQ(fx.Build(key, r)[0], 0xC9) << "an ANSI table uses the ANSI collation";
+}
+
 TEST(KeyValueTest, CheckRefusesDefinitionsTheBuilderCannotServe) {
   TableDefinition d = Definition();
   EXPECT_EQ(CheckDefinition(d), "");
