@@ -6,6 +6,7 @@
 
 #include "runtime/core/char_tables.h"
 #include "runtime/values/calendar.h"
+#include "runtime/values/compare.h"
 
 namespace pellucor::runtime::queue_detail {
 namespace {
@@ -64,14 +65,17 @@ int64_t SignedValue(TypeCode type, const uint8_t* p) {
   }
 }
 
-// A stored date reads as its day number: parts that are not a date read as 0, a year past 9999
-// as December 9999.
+// A stored date reads as its day number, as the DATE accessor reads it: through the normalising
+// DATE(), parts that are not a date reading as 0 and a year past 9999 as December 9999.
 int64_t DateValue(const uint8_t* p) {
   const int32_t day = p[0];
-  const int32_t month = p[1];
+  int32_t month = p[1];
   int32_t year = static_cast<int32_t>(LoadLittle(p + 2, 2));
   if (day == 0 && month == 0 && year == 0) return 0;
-  if (year > kLastYear) return kLastDayNumber;
+  if (year > kLastYear) {
+    year = kLastYear;
+    month = 12;
+  }
   const int32_t value = DATE(month, day, year);
   return value < 0 ? 0 : value;
 }
@@ -170,55 +174,13 @@ Text TextOf(TypeCode type, const uint8_t* p, uint32_t size) {
   }
 }
 
-// Yields the characters of a text as the comparison sees them: digraphs expanded, lower-case
-// letters folded when asked, then blanks for ever once the text is used up.
-class CollatingReader {
- public:
-  CollatingReader(Text text, const CharTables& tables, KeyCase text_case)
-      : text_(text), tables_(tables), fold_(text_case == KeyCase::kNoCase) {}
-
-  bool AtEnd() const { return pending_count_ == 0 && next_ >= text_.size; }
-
-  uint8_t Next() {
-    if (pending_count_ > 0) {
-      --pending_count_;
-      return Fold(pending_[pending_count_]);
-    }
-    if (next_ >= text_.size) return Fold(' ');
-    const uint8_t c = text_.data[next_++];
-    for (size_t i = 0; i < tables_.digraph_count && i < kMaxDigraphs; ++i) {
-      const Digraph& d = tables_.digraphs[i];
-      if (d.ch == 0) break;
-      if (d.ch == c) {
-        pending_[0] = d.second;  // handed out last
-        pending_count_ = 1;
-        return Fold(d.first);
-      }
-    }
-    return Fold(c);
-  }
-
- private:
-  uint8_t Fold(uint8_t c) const {
-    return fold_ && tables_.char_class[c] == kCharClassLower ? tables_.upper[c] : c;
-  }
-
-  Text text_;
-  const CharTables& tables_;
-  bool fold_;
-  size_t next_ = 0;
-  uint8_t pending_[1] = {0};
-  size_t pending_count_ = 0;
-};
-
+// Texts order by the runtime's one string comparison, so that a queue sorts names as the
+// evaluator and case-insensitive file keys compare them.
 int CompareTexts(Text a, Text b, KeyCase text_case) {
-  const CharTables& tables = CurrentCharTables();
-  CollatingReader ra(a, tables, text_case), rb(b, tables, text_case);
-  while (!ra.AtEnd() || !rb.AtEnd()) {
-    const int c = Order3(tables.collation[ra.Next()], tables.collation[rb.Next()]);
-    if (c != 0) return c;
-  }
-  return 0;
+  const std::string_view left(reinterpret_cast<const char*>(a.data), a.size);
+  const std::string_view right(reinterpret_cast<const char*>(b.data), b.size);
+  return OrderSign(text_case == KeyCase::kNoCase ? CompareStringsNoCase(left, right)
+                                                 : CompareStrings(left, right));
 }
 
 int CompareField(const KeyPart& part, const uint8_t* a, const uint8_t* b) {
