@@ -25,6 +25,8 @@ namespace pellucor::platform::testing {
 namespace {
 
 constexpr const char* kChildFds = "PELLUCOR_CHILD_FDS";
+constexpr const char* kChildUser = "PELLUCOR_CHILD_USER";
+constexpr uid_t kNobody = 65534;
 
 std::string TestBinary() {
   const char* binary = std::getenv("PELLUCOR_TEST_BINARY");
@@ -58,7 +60,7 @@ bool WriteLine(int fd, std::string line) {
 
 }  // namespace
 
-ChildProcess::ChildProcess() {
+ChildProcess::ChildProcess(ChildUser user) {
   ::signal(SIGPIPE, SIG_IGN);  // a child that died must fail the test, not kill it
   int down[2];
   int up[2];
@@ -70,8 +72,12 @@ ChildProcess::ChildProcess() {
   const std::string fds =
       std::string(kChildFds) + "=" + std::to_string(down[0]) + "," + std::to_string(up[1]);
   std::vector<std::string> env_strings{fds};
+  if (user == ChildUser::kUnprivileged)
+    env_strings.emplace_back(std::string(kChildUser) + "=nobody");
   for (char** e = environ; *e != nullptr; ++e) {
-    if (std::strncmp(*e, kChildFds, std::strlen(kChildFds)) != 0) env_strings.emplace_back(*e);
+    if (std::strncmp(*e, kChildFds, std::strlen(kChildFds)) != 0 &&
+        std::strncmp(*e, kChildUser, std::strlen(kChildUser)) != 0)
+      env_strings.emplace_back(*e);
   }
   std::vector<char*> envp;
   for (auto& s : env_strings) envp.push_back(s.data());
@@ -146,6 +152,10 @@ TEST(ChildProcess, Serve) {
   int in = -1;
   int out = -1;
   ASSERT_EQ(std::sscanf(fds, "%d,%d", &in, &out), 2);
+  if (std::getenv(kChildUser) != nullptr && ::geteuid() == 0) {
+    ASSERT_EQ(::setgid(kNobody), 0);
+    ASSERT_EQ(::setuid(kNobody), 0);
+  }
   std::unique_ptr<File> file;
   std::string line;
   char c;

@@ -14,9 +14,14 @@
 
 namespace pellucor::platform::testing {
 
+// kUnprivileged: a child started by root gives up root (runs as "nobody") before it serves, so
+// that file permissions apply to it.
+enum class ChildUser { kSame, kUnprivileged };
+
 class ChildProcess {
  public:
-  ChildProcess();   // starts the child; ADD_FAILURE when it cannot
+  // Starts the child; ADD_FAILURE when it cannot.
+  explicit ChildProcess(ChildUser user = ChildUser::kSame);
   ~ChildProcess();  // sends "exit" and waits for it
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

@@ -105,12 +105,31 @@ TEST(PosixFile, DispositionsAndAccessAreEnforced) {
             syserr::kFileNotFound);
 }
 
+// A file this user may only read: it opens for reading, its share mode counts, and its lock
+// (necessarily shared) still keeps writers out. Played by a second process without root when
+// the tests run as root, since root ignores permissions.
 TEST(PosixFile, ReadOnlyPermissionStillOpensForReading) {
-  if (geteuid() == 0) GTEST_SKIP() << "root ignores file permissions";
   TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
   const std::string path = dir / "ro";
   WriteWholeFile(path, "abc");
   ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  const std::string lock = std::to_string(kDriverBase) + " 1 nowait";
+  if (geteuid() == 0) {
+    ChildProcess reader(testing::ChildUser::kUnprivileged);
+    EXPECT_EQ(reader.Do("open " + path + " rw none"), std::to_string(syserr::kAccessDenied));
+    ASSERT_EQ(reader.Do("open " + path + " r write"), "0");
+    ASSERT_EQ(reader.Do("lock " + lock), "0");
+    EXPECT_EQ(OpenError(path, Access::kWrite, Share::kDenyNone), syserr::kSharingViolation);
+    auto mine = OpenOrFail(path, Access::kRead, Share::kDenyWrite);
+    ASSERT_TRUE(mine);
+    EXPECT_EQ(mine->Lock(kDriverBase, 1, LockWait::kNoWait).error, syserr::kLockViolation);
+    EXPECT_EQ(reader.Do("close"), "0");
+    EXPECT_TRUE(mine->Lock(kDriverBase, 1, LockWait::kNoWait).ok());
+    EXPECT_EQ(reader.Do("open " + path + " r none"), "0");
+    EXPECT_EQ(reader.Do("lock " + lock), std::to_string(syserr::kLockViolation));
+    return;
+  }
   std::unique_ptr<File> file;
   EXPECT_EQ(OpenError(path, Access::kReadWrite, Share::kDenyNone), syserr::kAccessDenied);
   ASSERT_EQ(OpenError(path, Access::kRead, Share::kDenyWrite, &file), 0);
@@ -118,11 +137,11 @@ TEST(PosixFile, ReadOnlyPermissionStillOpensForReading) {
   size_t got = 0;
   ASSERT_TRUE(file->Read(0, buf, 4, &got).ok());
   EXPECT_EQ(std::string(buf, got), "abc");
-  // Its share mode still counts, and its (shared) lock keeps writers out.
-  EXPECT_EQ(OpenError(path, Access::kWrite, Share::kDenyNone), syserr::kAccessDenied);
   ASSERT_TRUE(file->Lock(kDriverBase, 1, LockWait::kNoWait).ok());
   ChildProcess child;
   EXPECT_EQ(child.Do("open " + path + " r none"), "0");
+  EXPECT_EQ(child.Do("lock " + lock), std::to_string(syserr::kLockViolation));
+  EXPECT_EQ(child.Do("close"), "0");
   EXPECT_EQ(child.Do("open " + path + " r all"), std::to_string(syserr::kSharingViolation));
 }
 
