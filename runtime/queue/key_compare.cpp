@@ -222,9 +222,9 @@ std::span<const QueueKeyComponent> CountedComponents(
 }
 
 bool ResolveKey(const QueueDescriptor& descriptor, std::span<const QueueKeyComponent> components,
-                KeySpec* out) {
+                ResolvedKey* out) {
   const auto counted = CountedComponents(components);
-  KeySpec key;
+  ResolvedKey key;
   key.components.assign(counted.begin(), counted.end());
   key.parts.reserve(counted.size());
   for (const QueueKeyComponent& component : counted) {
@@ -260,7 +260,7 @@ uint64_t CollationPrint() {
   return h;
 }
 
-int CompareKeys(const KeySpec& key, const uint8_t* a, const uint8_t* b) {
+int CompareKeys(const ResolvedKey& key, const uint8_t* a, const uint8_t* b) {
   for (const KeyPart& part : key.parts) {
     const int c = CompareField(part, a + part.offset, b + part.offset);
     if (c != 0) return part.descending ? -c : c;

@@ -1,4 +1,4 @@
-// Key specifications of queue orders, resolved against the record layout, and the comparison of
+// Keys of queue orders, resolved against the record layout, and the comparison of
 // two records by such a key.
 //
 // Values compare by their type: integers, dates (as day numbers), times (as time values), reals
@@ -24,7 +24,7 @@ struct KeyPart {
   KeyCase text_case = KeyCase::kExact;
 };
 
-struct KeySpec {
+struct ResolvedKey {
   // The components as they count (at most 16, up to the first 0): two orders are the same order
   // when these are equal.
   std::vector<QueueKeyComponent> components;
@@ -39,7 +39,7 @@ struct KeySpec {
 // field the record does not have, a field of a type that has no order, or a field that does not
 // fit its type or the buffer (error 75 for the caller).
 [[nodiscard]] bool ResolveKey(const QueueDescriptor& descriptor,
-                              std::span<const QueueKeyComponent> components, KeySpec* out);
+                              std::span<const QueueKeyComponent> components, ResolvedKey* out);
 
 // The components that count: at most 16, ending before the first 0.
 std::span<const QueueKeyComponent> CountedComponents(std::span<const QueueKeyComponent> components);
@@ -50,6 +50,6 @@ std::span<const QueueKeyComponent> CountedComponents(std::span<const QueueKeyCom
 
 // Compares two record images (each at least `key.prefix` bytes) by the key: below 0, 0 or above
 // 0. Descending components are already reversed.
-[[nodiscard]] int CompareKeys(const KeySpec& key, const uint8_t* a, const uint8_t* b);
+[[nodiscard]] int CompareKeys(const ResolvedKey& key, const uint8_t* a, const uint8_t* b);
 
 }  // namespace pellucor::runtime::queue_detail

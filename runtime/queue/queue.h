@@ -63,7 +63,7 @@ struct QueueKeyComponent {
   friend bool operator==(const QueueKeyComponent&, const QueueKeyComponent&) = default;
 };
 
-// A key specification as a caller writes it: QueueSort(q, {2, -1}). At most the first 16
+// A key as a caller writes it: QueueSort(q, {2, -1}). At most the first 16
 // components count, and a 0 component ends the list; no components at all name the insertion
 // order.
 class QueueKey {
@@ -106,7 +106,8 @@ class Queue {
 // Copies the entry at `position` of the current order into the buffer and makes it current.
 void QueueGet(Queue& queue, int32_t position);
 // Selects (or builds) the order for `key` and makes current the first entry whose key fields
-// equal those in the buffer, copying it into the buffer.
+// equal those in the buffer, copying it into the buffer. With no components (the insertion
+// order) the entry must equal the whole buffer. Not found: 30, and the buffer is left alone.
 void QueueGetByKey(Queue& queue, const QueueKey& key);
 // Adds the buffer as a new entry: appended to the insertion order, at its key position in every
 // keyed order. The new entry becomes current.

@@ -40,7 +40,7 @@ QueueTable::QueueTable(const QueueDescriptor& descriptor)
 void QueueTable::ResetOrders() noexcept {
   for (Order& order : slots_) {
     order.in_use = false;
-    order.key = KeySpec{};
+    order.key = ResolvedKey{};
     std::vector<Record*>().swap(order.entries);
     order.dirty_count = 0;
   }
@@ -59,7 +59,7 @@ const uint8_t* QueueTable::Image(const Record& record, std::vector<uint8_t>& scr
   return scratch.data();
 }
 
-bool QueueTable::Less(const KeySpec& key, const Record* a, const Record* b) {
+bool QueueTable::Less(const ResolvedKey& key, const Record* a, const Record* b) {
   const int c =
       CompareKeys(key, Image(*a, scratch_a_, key.prefix), Image(*b, scratch_b_, key.prefix));
   return c != 0 ? c < 0 : a->stamp < b->stamp;
@@ -150,22 +150,22 @@ bool QueueTable::BringUpToDate(Order& order) {
 
 int32_t QueueTable::SelectOrder(const QueueDescriptor& d, const QueueKey& key, bool* switched) {
   *switched = false;
-  KeySpec spec;
-  if (!ResolveKey(d, key.components(), &spec)) return err::kInvalidFieldType;
+  ResolvedKey resolved;
+  if (!ResolveKey(d, key.components(), &resolved)) return err::kInvalidFieldType;
   // The current order's key is the one last asked for: asking again needs no search.
-  if (Current().key.components == spec.components) return 0;
+  if (Current().key.components == resolved.components) return 0;
   *switched = true;
   for (size_t i = 1; i < order_count_; ++i) {
-    if (slots_[mru_[i]].key.components == spec.components) {
+    if (slots_[mru_[i]].key.components == resolved.components) {
       MoveToFront(mru_[i]);
       return 0;
     }
   }
   std::vector<Record*> entries;
-  if (spec.keyed()) {
+  if (resolved.keyed()) {
     entries = sequence_;
     std::sort(entries.begin(), entries.end(),
-              [&](const Record* a, const Record* b) { return Less(spec, a, b); });
+              [&](const Record* a, const Record* b) { return Less(resolved, a, b); });
   }
   // Nothing below allocates.
   uint8_t slot;
@@ -185,7 +185,7 @@ int32_t QueueTable::SelectOrder(const QueueDescriptor& d, const QueueKey& key, b
   }
   Order& order = slots_[slot];
   order.in_use = true;
-  order.key = std::move(spec);
+  order.key = std::move(resolved);
   order.entries = std::move(entries);
   order.dirty_count = 0;
   order.collation = CollationPrint();

@@ -36,7 +36,7 @@ struct Record {
 
 struct Order {
   bool in_use = false;
-  KeySpec key;                   // not keyed: the insertion order (entries live in sequence_)
+  ResolvedKey key;               // not keyed: the insertion order (entries live in sequence_)
   std::vector<Record*> entries;  // keyed orders only
   uint32_t dirty_count = 0;
   uint64_t collation = 0;  // CollationPrint() when a text order was last sorted
@@ -90,7 +90,7 @@ class QueueTable {
   // table compresses.
   const uint8_t* Image(const Record& record, std::vector<uint8_t>& scratch, size_t prefix) const;
   // Strict order of two records by a key, ties broken by stamp.
-  bool Less(const KeySpec& key, const Record* a, const Record* b);
+  bool Less(const ResolvedKey& key, const Record* a, const Record* b);
   // The index at which a record with this image and stamp belongs in a sorted order.
   size_t KeyIndex(Order& order, const uint8_t* image, uint64_t stamp);
   size_t IndexOf(Order& order, const Record* record);
