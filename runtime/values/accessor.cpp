@@ -112,6 +112,9 @@ bool HasAccessor(TypeCode type) {
 }
 
 Accessor AccessorFactory(TypeCode type, void* address, uint32_t size, int places) {
+  // Stop before the holder exists: a halt hook that throws must not unwind through a holder
+  // whose storage holds no accessor.
+  if (!HasAccessor(type)) FatalError(err::kStringStack);
   Accessor a;
   Construct(a.storage_, type, address, size, places);
   return a;

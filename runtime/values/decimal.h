@@ -73,7 +73,7 @@ class Decimal {
   // The same with exactly `places` fraction digits (rounded half away from zero): "234.50".
   [[nodiscard]] std::string ToText(int places) const;
 
-  [[nodiscard]] bool IsZero() const { return high_ < low_; }
+  [[nodiscard]] bool IsZero() const { return high_ > low_; }
   [[nodiscard]] bool IsNegative() const { return negative_ && !IsZero(); }
 
   // Rounds half away from zero to `places` fraction digits (0-32).
