@@ -12,69 +12,53 @@ namespace {
 using namespace internal;
 
 template <class T, class... Args>
-void Emplace(unsigned char* storage, Args&&... args) {
+ValueAccessor* Emplace(unsigned char* storage, Args&&... args) {
   static_assert(sizeof(T) <= Accessor::kStorageSize, "accessor does not fit its holder");
   static_assert(alignof(T) <= alignof(std::max_align_t));
-  ::new (static_cast<void*>(storage)) T(std::forward<Args>(args)...);
+  return ::new (static_cast<void*>(storage)) T(std::forward<Args>(args)...);
 }
 
 // Builds the accessor for a type in place; unknown types stop the program (501).
-void Construct(unsigned char* s, TypeCode type, void* address, uint32_t size, int places) {
+ValueAccessor* Construct(unsigned char* s, TypeCode type, void* address, uint32_t size,
+                         int places) {
   switch (type) {
     case TypeCode::kByte:
-      Emplace<ByteAccessor>(s, address, size, places);
-      return;
+      return Emplace<ByteAccessor>(s, address, size, places);
     case TypeCode::kShort:
-      Emplace<ShortAccessor>(s, address, size, places);
-      return;
+      return Emplace<ShortAccessor>(s, address, size, places);
     case TypeCode::kUShort:
-      Emplace<UShortAccessor>(s, address, size, places);
-      return;
+      return Emplace<UShortAccessor>(s, address, size, places);
     case TypeCode::kDate:
-      Emplace<DateAccessor>(s, address, size, places);
-      return;
+      return Emplace<DateAccessor>(s, address, size, places);
     case TypeCode::kTime:
-      Emplace<TimeAccessor>(s, address, size, places);
-      return;
+      return Emplace<TimeAccessor>(s, address, size, places);
     case TypeCode::kLong:
-      Emplace<IntegerAccessor>(s, address, size, places);
-      return;
+      return Emplace<IntegerAccessor>(s, address, size, places);
     case TypeCode::kULong:
-      Emplace<ULongAccessor>(s, address, size, places);
-      return;
+      return Emplace<ULongAccessor>(s, address, size, places);
     case TypeCode::kSReal:
-      Emplace<SRealAccessor>(s, address, size, places);
-      return;
+      return Emplace<SRealAccessor>(s, address, size, places);
     case TypeCode::kReal:
-      Emplace<RealAccessor>(s, address, size, places);
-      return;
+      return Emplace<RealAccessor>(s, address, size, places);
     case TypeCode::kDecimal:
-      Emplace<DecimalAccessor>(s, address, size, places);
-      return;
+      return Emplace<DecimalAccessor>(s, address, size, places);
     case TypeCode::kPDecimal:
-      Emplace<PDecimalAccessor>(s, address, size, places);
-      return;
+      return Emplace<PDecimalAccessor>(s, address, size, places);
     case TypeCode::kBFloat4:
-      Emplace<BFloat4Accessor>(s, address, size, places);
-      return;
+      return Emplace<BFloat4Accessor>(s, address, size, places);
     case TypeCode::kBFloat8:
-      Emplace<BFloat8Accessor>(s, address, size, places);
-      return;
+      return Emplace<BFloat8Accessor>(s, address, size, places);
     case TypeCode::kAny:
-      Emplace<AnyAccessor>(s, address, size);
-      return;
+      return Emplace<AnyAccessor>(s, address, size);
     case TypeCode::kString:
     case TypeCode::kMemo:
     case TypeCode::kGroup:
     case TypeCode::kBlob:
-      Emplace<StringAccessor>(s, type, address, size);
-      return;
+      return Emplace<StringAccessor>(s, type, address, size);
     case TypeCode::kCString:
-      Emplace<CStringAccessor>(s, address, size);
-      return;
+      return Emplace<CStringAccessor>(s, address, size);
     case TypeCode::kPString:
-      Emplace<PStringAccessor>(s, address, size);
-      return;
+      return Emplace<PStringAccessor>(s, address, size);
     default:
       break;
   }
@@ -116,13 +100,13 @@ Accessor AccessorFactory(TypeCode type, void* address, uint32_t size, int places
   // whose storage holds no accessor.
   if (!HasAccessor(type)) FatalError(err::kStringStack);
   Accessor a;
-  Construct(a.storage_, type, address, size, places);
+  a.accessor_ = Construct(a.storage_, type, address, size, places);
   return a;
 }
 
 Accessor::Accessor(const Accessor& other) {
   const ValueAccessor& o = *other;
-  Construct(storage_, o.Type(), o.Address(), o.Size(), o.Places());
+  accessor_ = Construct(storage_, o.Type(), o.Address(), o.Size(), o.Places());
 }
 
 Accessor& Accessor::operator=(const Accessor& other) {
@@ -132,8 +116,8 @@ Accessor& Accessor::operator=(const Accessor& other) {
   void* address = o.Address();
   const uint32_t size = o.Size();
   const int places = o.Places();
-  get()->~ValueAccessor();
-  Construct(storage_, type, address, size, places);
+  accessor_->~ValueAccessor();
+  accessor_ = Construct(storage_, type, address, size, places);
   return *this;
 }
 

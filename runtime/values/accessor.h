@@ -120,15 +120,17 @@ class Accessor {
   const ValueAccessor* operator->() const { return get(); }
   ValueAccessor& operator*() { return *get(); }
   const ValueAccessor& operator*() const { return *get(); }
-  ValueAccessor* get() { return reinterpret_cast<ValueAccessor*>(storage_); }
-  const ValueAccessor* get() const { return reinterpret_cast<const ValueAccessor*>(storage_); }
+  ValueAccessor* get() { return accessor_; }
+  const ValueAccessor* get() const { return accessor_; }
 
   static constexpr size_t kStorageSize = 40;
 
  private:
   friend Accessor AccessorFactory(TypeCode, void*, uint32_t, int);
   Accessor() = default;
+  // The concrete accessor lives in storage_; accessor_ points at it (as its base class).
   alignas(std::max_align_t) unsigned char storage_[kStorageSize];
+  ValueAccessor* accessor_ = nullptr;
 };
 
 // True for the type codes the factory serves (every type a record, queue or variable can have).
