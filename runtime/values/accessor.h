@@ -24,8 +24,9 @@
 // BFLOAT4, BFLOAT8, ANY) are real.
 //
 // Conversions: a string read as a number follows the text-to-number rules of convert.h; a real
-// stored into an integer type is truncated toward zero; an integer stored into a narrower type
-// keeps its low-order bytes; a real or text stored into a DECIMAL or PDECIMAL passes through the
+// stored into an integer type is truncated toward zero (beyond the type's range it becomes the
+// type's lowest or highest value); an integer stored into a narrower type keeps its low-order
+// bytes; a real or text stored into a DECIMAL or PDECIMAL passes through the
 // decimal accumulator.
 //
 // Unknown type codes given to the factory (END, DUM1, TEMPUFO, 17, CLASS, ARRAY, FIELD, QUEUE,

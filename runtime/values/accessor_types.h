@@ -35,7 +35,8 @@ class ScalarAccessor : public ValueAccessor {
 };
 
 // LONG, and through their own layouts BYTE, SHORT, USHORT and ULONG. Values travel as 64-bit
-// integers so that ULONG keeps its full range; storing keeps the layout's low-order bytes.
+// integers so that ULONG keeps its full range. An integer stored keeps the layout's low-order
+// bytes; a real, decimal or text beyond the range stores the layout's lowest or highest value.
 class IntegerAccessor : public ScalarAccessor {
  public:
   using ScalarAccessor::ScalarAccessor;
@@ -46,7 +47,7 @@ class IntegerAccessor : public ScalarAccessor {
   void Push() const override;
   void SetInteger(int32_t value) override { Store(value); }
   void SetReal(double value) override;
-  void SetDecimal(const Decimal& value) override { Store(value.ToInteger64()); }
+  void SetDecimal(const Decimal& value) override { StoreInRange(value.ToInteger64()); }
   bool IsTrue() const override { return Load() != 0; }
   void Clear(ClearMode mode) override;
 
@@ -55,6 +56,9 @@ class IntegerAccessor : public ScalarAccessor {
   virtual void Store(int64_t value);
   [[nodiscard]] virtual int64_t Lowest() const;
   [[nodiscard]] virtual int64_t Highest() const;
+
+ protected:
+  void StoreInRange(int64_t value);
 };
 
 class ByteAccessor final : public IntegerAccessor {

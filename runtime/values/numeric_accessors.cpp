@@ -71,8 +71,19 @@ void IntegerAccessor::Push() const {
   Strings().PushInteger(Load());
 }
 
+// A real (or a text or decimal read as one) beyond the layout's range becomes its lowest or
+// highest value rather than wrapping into a value of the other sign. DATE and TIME take the
+// number as it is: an invalid day number or time value stores "none".
+void IntegerAccessor::StoreInRange(int64_t value) {
+  if (Type() != TypeCode::kDate && Type() != TypeCode::kTime) {
+    if (value < Lowest()) value = Lowest();
+    if (value > Highest()) value = Highest();
+  }
+  Store(value);
+}
+
 void IntegerAccessor::SetReal(double value) {
-  Store(RealToInteger64(value));
+  StoreInRange(RealToInteger64(value));
 }
 
 void IntegerAccessor::Clear(ClearMode mode) {

@@ -103,6 +103,11 @@ TEST(IntegerAccessorTest, RealsTruncateAndNarrowTypesKeepLowBytes) {
   EXPECT_EQ(l, 3);
   a->SetText(" -12abc");
   EXPECT_EQ(l, -12);
+  // Beyond the range a real does not wrap into the other sign.
+  a->SetText("3000000000");
+  EXPECT_EQ(l, INT32_MAX);
+  a->SetReal(-1e300);
+  EXPECT_EQ(l, INT32_MIN);
 
   uint8_t b = 0;
   AccessorFactory(TypeCode::kByte, &b, 1)->SetInteger(300);
@@ -113,6 +118,8 @@ TEST(IntegerAccessorTest, RealsTruncateAndNarrowTypesKeepLowBytes) {
   uint16_t us = 0;
   AccessorFactory(TypeCode::kUShort, &us, 2)->SetInteger(-1);
   EXPECT_EQ(AccessorFactory(TypeCode::kUShort, &us, 2)->GetInteger(), 65535);
+  AccessorFactory(TypeCode::kByte, &b, 1)->SetReal(-7.5);
+  EXPECT_EQ(b, 0);
 
   // ULONG keeps its whole range as a real and as text.
   uint32_t ul = 0;
