@@ -50,7 +50,7 @@ TEST(BTreeRandom, MatchesModelThroughSplitsMergesAndRegionMoves) {
   const bool short_run =
       std::getenv("PELLUCOR_SHORT") != nullptr && std::string(std::getenv("PELLUCOR_SHORT")) == "1";
   const size_t operations = short_run ? 20000 : 100000;
-  ScratchDir dir;
+  ScratchDir dir(Medium::kMemory);
   const std::string path = dir.File("random.ksr");
   OpenOptions options;
   options.split = TinyPages();
@@ -60,6 +60,7 @@ TEST(BTreeRandom, MatchesModelThroughSplitsMergesAndRegionMoves) {
   std::mt19937 rng(20261208);
   std::vector<Bytes> known;
   uint64_t max_levels = 0;
+  uint64_t page_moves = 0;
   for (size_t step = 1; step <= operations; ++step) {
     const unsigned what = rng() % 100;
     // Grow for the first third, then hover, then shrink in the last sixth.
@@ -101,6 +102,7 @@ TEST(BTreeRandom, MatchesModelThroughSplitsMergesAndRegionMoves) {
     if (step % 25000 == 0) {
       // A fresh open sees exactly what was committed.
       ASSERT_TRUE(file->Commit());
+      page_moves += file->stats().page_moves;
       file.reset();
       file = OpenFile(path, options);
       ASSERT_TRUE(file);
@@ -110,7 +112,7 @@ TEST(BTreeRandom, MatchesModelThroughSplitsMergesAndRegionMoves) {
   ASSERT_TRUE(file->Commit());
   ExpectSame(file.get(), model, operations);
   EXPECT_GE(max_levels, 2u) << "the tree never grew beyond two levels";
-  EXPECT_GT(file->stats().page_moves, 0u) << "no region ever made room";
+  EXPECT_GT(page_moves + file->stats().page_moves, 0u) << "no region ever made room";
 }
 
 }  // namespace

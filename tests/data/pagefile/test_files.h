@@ -18,10 +18,16 @@ namespace pellucor::data::pagefile::testing {
 using Bytes = std::vector<uint8_t>;
 using Model = std::map<Bytes, Bytes>;
 
+// Where a scratch directory lives: the temporary directory, or a memory file system for the long
+// runs whose thousands of flushes would otherwise measure the disk rather than the code.
+enum class Medium { kTempDir, kMemory };
+
 class ScratchDir {
  public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pagefile-XXXXXX").string();
+  explicit ScratchDir(Medium medium = Medium::kTempDir) {
+    std::filesystem::path base = std::filesystem::temp_directory_path();
+    if (medium == Medium::kMemory && std::filesystem::is_directory("/dev/shm")) base = "/dev/shm";
+    std::string pattern = (base / "pagefile-XXXXXX").string();
     path_ = mkdtemp(pattern.data());
   }
   ~ScratchDir() {
