@@ -17,8 +17,9 @@
 // CreateDirectories and CreateTempFile are not counted (the real Env makes them durable at
 // once), but they too fail once the machine has stopped.
 //
-// Crash needs the target to be the real file system: it rewrites the files with plain POSIX
-// calls, past any share mode that a still-open file of the engine holds.
+// The files an Env opened must not outlive it. Crash needs the target to be the real file system:
+// it rewrites the files with plain POSIX calls, past any share mode that a still-open file of the
+// engine holds.
 #pragma once
 
 #include <atomic>

@@ -1,8 +1,9 @@
 // The profile functions over ProfileText. Every call reads the file afresh (another program may
 // have changed it); a write replaces the file as a whole: the new text goes to a temporary file
 // beside it, is synced, and is renamed over the old one, so a crash leaves either the old or the
-// new file, never a half-written one. Writes of this process are serialised; the file's
-// permissions are kept, and a symbolic link is followed (its target is replaced, not the link).
+// new file, never a half-written one. Writers are serialised, also between processes (see
+// WriterLock), so that no update is lost; the file's permissions are kept, and a symbolic link
+// is followed (its target is replaced, not the link).
 #include "platform/profile.h"
 
 #include <fcntl.h>
@@ -112,6 +113,45 @@ bool WriteReplacing(const std::string& file, const std::string& bytes) {
   return true;
 }
 
+// Serialises the writers of one profile file across processes: each holds an exclusive lock on
+// the file it read while it writes the replacement. A writer that waited may find the name
+// already pointing at a newer file (the previous writer renamed it there) and then locks that
+// one instead. Readers take no lock: they see the old file or the new one, whole. Opening for
+// writing also refuses a file the user may not write, which a rename alone would replace.
+class WriterLock {
+ public:
+  WriterLock() = default;
+  WriterLock(const WriterLock&) = delete;
+  WriterLock& operator=(const WriterLock&) = delete;
+  ~WriterLock() {
+    if (fd_ >= 0) ::close(fd_);  // drops the lock, after the rename
+  }
+
+  bool Acquire(const std::string& path) {
+    for (;;) {
+      fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+      if (fd_ < 0) return Fail(errno);
+      struct flock lock {};
+      lock.l_type = F_WRLCK;
+      lock.l_whence = SEEK_SET;  // l_start 0, l_len 0: the whole file
+      while (::fcntl(fd_, F_OFD_SETLKW, &lock) != 0) {
+        if (errno != EINTR) return Fail(errno);
+      }
+      struct stat held {
+      }, named{};
+      if (::fstat(fd_, &held) != 0) return Fail(errno);
+      if (::stat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+          named.st_ino == held.st_ino)
+        return true;
+      ::close(fd_);
+      fd_ = -1;
+    }
+  }
+
+ private:
+  int fd_ = -1;
+};
+
 std::string Cut(std::string value, size_t limit) {
   if (limit == 0) return {};
   if (value.size() > limit - 1) value.resize(limit - 1);
@@ -188,6 +228,17 @@ bool WritePrivateProfileString(std::string_view section, std::optional<std::stri
   std::string storage;
   const std::string path = Resolve(FileOrSystem(file, &storage));
   std::lock_guard guard(write_mutex);
+  if ((!key || !value) && ::access(path.c_str(), F_OK) != 0) {
+    SetLastSystemError(0);  // nothing to delete: no file is created for it
+    return true;
+  }
+  if (file.empty()) {
+    // The system profile's folder is ours to create; a private profile's folder is the caller's.
+    std::error_code ec;
+    std::filesystem::create_directories(Directory(path), ec);
+  }
+  WriterLock writer;
+  if (!writer.Acquire(path)) return false;
   std::string bytes;
   if (!ReadProfile(path, &bytes)) return false;
   ProfileText text(bytes);
@@ -199,19 +250,10 @@ bool WritePrivateProfileString(std::string_view section, std::optional<std::stri
   } else {
     text.Set(section, *key, *value);
   }
-  if (!changed) {  // nothing to delete: the file stays as it is (and is not created)
-    SetLastSystemError(0);
-    return true;
-  }
   const std::string updated = text.Serialize();
-  if (updated == bytes && !bytes.empty()) {
+  if (!changed || updated == bytes) {
     SetLastSystemError(0);
     return true;
-  }
-  if (file.empty()) {
-    // The system profile's folder is ours to create; a private profile's folder is the caller's.
-    std::error_code ec;
-    std::filesystem::create_directories(Directory(path), ec);
   }
   return WriteReplacing(path, updated);
 }

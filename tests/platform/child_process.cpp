@@ -17,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/file.h"
+#include "platform/profile.h"
+#include "platform/system_error.h"
 
 extern char** environ;
 
@@ -185,6 +187,14 @@ TEST(ChildProcess, Serve) {
         status = file->Lock(offset, length, wait == "wait" ? LockWait::kWait : LockWait::kNoWait);
       } else {
         status = file->Unlock(offset, length);
+      }
+    } else if (verb == "profile") {
+      std::string path, prefix;
+      int count = 0;
+      words >> path >> prefix >> count;
+      for (int i = 1; i <= count && status.ok(); ++i) {
+        if (!WritePrivateProfileString("S", prefix + std::to_string(i), "v", path))
+          status.error = LastSystemError();
       }
     } else if (verb == "close") {
       file.reset();

@@ -7,6 +7,7 @@
 
 #include "platform/profile_parser.h"
 #include "platform/system_error.h"
+#include "tests/platform/child_process.h"
 #include "tests/platform/temp_dir.h"
 
 namespace pellucor::platform {
@@ -226,6 +227,40 @@ TEST(Profile, SystemProfileLocation) {
     setenv("XDG_CONFIG_HOME", keep_xdg.c_str(), 1);
   else
     unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(Profile, TwoProcessesWritingAtOnceLoseNothing) {
+  TempDir dir;
+  const std::string file = dir / "KNB4.INI";
+  constexpr int kEach = 60;
+  testing::ChildProcess child;
+  child.Send("profile " + file + " child " + std::to_string(kEach));
+  for (int i = 1; i <= kEach; ++i)
+    ASSERT_TRUE(WritePrivateProfileString("S", "parent" + std::to_string(i), "v", file));
+  ASSERT_EQ(child.Answer(), "0");
+  const auto keys = GetPrivateProfileKeys("S", file);
+  EXPECT_EQ(keys.size(), 2u * kEach);
+  for (int i = 1; i <= kEach; ++i) {
+    EXPECT_EQ(GetPrivateProfileString("s", "child" + std::to_string(i), "", 8, file), "v");
+    EXPECT_EQ(GetPrivateProfileString("s", "parent" + std::to_string(i), "", 8, file), "v");
+  }
+}
+
+TEST(Profile, AFileTheUserMayNotWriteIsNotReplaced) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+  const std::string file = dir / "ro.ini";
+  WriteWholeFile(file, "[S]\nk=1\n");
+  ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+  // Root ignores permissions: an unprivileged second process plays the user.
+  testing::ChildProcess child(testing::ChildUser::kUnprivileged);
+  if (geteuid() == 0) {
+    EXPECT_EQ(child.Do("profile " + file + " k 1"), std::to_string(syserr::kAccessDenied));
+  } else {
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "2", file));
+    EXPECT_EQ(LastSystemError(), syserr::kAccessDenied);
+  }
+  EXPECT_EQ(ReadWholeFile(file), "[S]\nk=1\n");
 }
 
 TEST(Profile, ASymbolicLinkIsFollowed) {
