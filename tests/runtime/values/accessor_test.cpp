@@ -249,6 +249,33 @@ TEST(DecimalAccessorTest, PackedLayouts) {
   EXPECT_EQ(AccessorFactory(TypeCode::kDecimal, d, 3, 2)->GetText(), "23.45");
 }
 
+TEST(AccessorTest, AssignConvertsByTheSourceClass) {
+  char text[24];
+  uint8_t dec[8];  // DECIMAL(15,4)
+  double real = 0;
+  int16_t sh = 0;
+  auto t = AccessorFactory(TypeCode::kString, text, 24);
+  auto d = AccessorFactory(TypeCode::kDecimal, dec, 8, 4);
+  auto r = AccessorFactory(TypeCode::kReal, &real, 8);
+  auto s = AccessorFactory(TypeCode::kShort, &sh, 2);
+  // Text to decimal is exact, beyond what a double would keep.
+  t->SetText("12345678901.2345");
+  d->Assign(*t);
+  EXPECT_EQ(d->GetText(), "12345678901.2345");
+  d->Push();
+  EXPECT_EQ(Strings().PopString(), "12345678901.2345");
+  r->Assign(*d);
+  EXPECT_DOUBLE_EQ(real, 12345678901.2345);
+  s->Assign(*d);
+  EXPECT_EQ(sh, INT16_MAX);
+  sh = -5;
+  t->Assign(*s);
+  EXPECT_EQ(t->GetText(), "-5" + std::string(22, ' '));
+  real = 2.75;
+  s->Assign(*r);
+  EXPECT_EQ(sh, 2);
+}
+
 TEST(ClearValueTest, ModesGiveBlankLowestAndHighest) {
   char s[4];
   char c[4];
