@@ -171,6 +171,47 @@ ParsedKey ParseKey(std::span<const uint8_t> key) {
   }
 }
 
+std::string DescribeKey(std::span<const uint8_t> key) {
+  const auto hex = [](std::span<const uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    constexpr size_t kShown = 32;
+    std::string out;
+    for (size_t i = 0; i < bytes.size() && i < kShown; ++i) {
+      if (i != 0) out += ' ';
+      out += kDigits[bytes[i] >> 4];
+      out += kDigits[bytes[i] & 0xF];
+    }
+    if (bytes.size() > kShown) out += " ...";
+    return out;
+  };
+  const ParsedKey p = ParseKey(key);
+  const std::string table = "table " + std::to_string(p.table);
+  switch (p.kind) {
+    case EntryKind::kNameDirectory: {
+      std::string name;
+      for (char c : p.table_name) name += (c >= 0x20 && c < 0x7F) ? c : '?';
+      return "name directory " + name;
+    }
+    case EntryKind::kDefinition:
+      return table + " definition block " + std::to_string(p.block);
+    case EntryKind::kCharTables:
+      return table + " character tables";
+    case EntryKind::kCounter:
+      return p.which == kDataCounter ? table + " data counter"
+                                     : table + " key " + std::to_string(p.which) + " counter";
+    case EntryKind::kData:
+      return table + " record " + std::to_string(p.record);
+    case EntryKind::kKeyEntry:
+      return table + " key " + std::to_string(p.key_number) + " value " + hex(p.value);
+    case EntryKind::kMemo:
+      return table + " record " + std::to_string(p.record) + " memo " + std::to_string(p.memo) +
+             " chunk " + std::to_string(p.chunk);
+    case EntryKind::kUnknown:
+      break;
+  }
+  return "unknown entry " + hex(key);
+}
+
 std::vector<Bytes> SplitMemo(std::span<const uint8_t> content, MemoForm form) {
   std::vector<Bytes> chunks;
   size_t length = content.size();

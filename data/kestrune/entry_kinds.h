@@ -122,6 +122,9 @@ struct ParsedKey {
   uint16_t chunk = 0;              // kMemo
 };
 ParsedKey ParseKey(std::span<const uint8_t> key);
+// One line naming an entry for dumps and check reports: "table 1 record 5",
+// "name directory NOTES", "table 1 key 0 value 42 55 59 ..." (hex, at most 32 bytes shown).
+std::string DescribeKey(std::span<const uint8_t> key);
 
 // Memo chunks. A text memo is stored without its trailing blanks, an empty one has no chunks;
 // a blob keeps its size as a u32 (little-endian) in front of chunk 0's bytes. An empty memo or

@@ -15,6 +15,8 @@ bool HasExtension(std::string_view file) {
 
 KestruneName SplitName(std::string_view name, const IsDirectoryFn& is_directory) {
   KestruneName result;
+  // Names often come from blank-padded fields: trailing blanks are padding, not part of a name.
+  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
   size_t from = 0;
   size_t at = std::string_view::npos;
   while ((at = name.find(kTableSeparator, from)) != std::string_view::npos) {

@@ -2,7 +2,7 @@
 // the table "NOTES" in the file "plk.KSR". The name is searched for "\!" from the left; an
 // occurrence whose left part is an existing directory belongs to the path and the search goes
 // on. The table is upper-cased; a name without a table addresses "UNNAMED". A file part without
-// an extension gets ".KSR".
+// an extension gets ".KSR". Trailing blanks (the padding of a fixed-length name) are dropped.
 #pragma once
 
 #include <functional>

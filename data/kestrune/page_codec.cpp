@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "data/kestrune/rle.h"
+#include "runtime/core/fatal.h"
 
 namespace pellucor::data::kestrune {
 namespace {
@@ -31,6 +32,12 @@ constexpr size_t kCompactThreshold = 4096;
 
 size_t PrefixLength(uint8_t level, size_t count) {
   return kPagePrefixSize + (level != 0 ? kChildNumberSize * count : 0);
+}
+
+// An entry's total length is a u16 in its stored form; a longer one would be cut silently, so
+// it stops the program as a page that is too large.
+void CheckEntryLength(size_t total) {
+  if (total > 0xFFFF) runtime::InternalErrorStop(kErrPageTooLarge, "entry longer than 65535 bytes");
 }
 
 }  // namespace
@@ -136,6 +143,7 @@ void Page::NoteGarbage(size_t bytes) {
 void Page::Insert(size_t i, std::span<const uint8_t> key, std::span<const uint8_t> data,
                   uint32_t child) {
   if (level_ != 0) data = {};
+  CheckEntryLength(key.size() + data.size());
   const uint32_t offset = Append(key, data);
   const Ref r{offset, static_cast<uint16_t>(key.size()),
               static_cast<uint16_t>(key.size() + data.size()), level_ != 0 ? child : 0};
@@ -145,6 +153,7 @@ void Page::Insert(size_t i, std::span<const uint8_t> key, std::span<const uint8_
 
 void Page::Replace(size_t i, std::span<const uint8_t> key, std::span<const uint8_t> data) {
   if (level_ != 0) data = {};
+  CheckEntryLength(key.size() + data.size());
   const size_t old_total = refs_[i].total_length;
   const uint32_t offset = Append(key, data);
   Ref& r = refs_[i];

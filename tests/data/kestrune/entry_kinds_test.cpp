@@ -82,6 +82,13 @@ TEST(EntryKindsTest, ParseKeyNamesEveryKindAndRefusesOddBytes) {
   CounterKey(3, 4, &k);
   EXPECT_EQ(ParseKey(k).which, 4);
 
+  EXPECT_EQ(DescribeKey(k), "table 3 key 4 counter");
+  MemoKey(3, 4, 5, 6, &k);
+  EXPECT_EQ(DescribeKey(k), "table 3 record 4 memo 5 chunk 6");
+  KeyEntryKey(3, 1, V{0x42, 0x0A}, Duplicates::kUnique, 0, &k);
+  EXPECT_EQ(DescribeKey(k), "table 3 key 1 value 42 0A");
+  EXPECT_EQ(DescribeKey(V{0, 0, 0, 1, 0xF0}), "unknown entry 00 00 00 01 F0");
+
   EXPECT_EQ(ParseKey(V{}).kind, EntryKind::kUnknown);
   EXPECT_EQ(ParseKey(V{0, 0, 0}).kind, EntryKind::kUnknown);
   EXPECT_EQ(ParseKey(V{0, 0, 0, 1, 0xF3, 1}).kind, EntryKind::kUnknown);  // short record number

@@ -30,6 +30,11 @@ TEST(NamesTest, SplitsTableAndAddsExtension) {
   EXPECT_EQ(n.path, "plk.KSR");
   EXPECT_EQ(ReportedName(n), "plk");
 
+  // A blank-padded name, as a fixed-length field holds it.
+  n = SplitName("plk\\!notes      ", no_dirs);
+  EXPECT_EQ(n.table, "NOTES");
+  EXPECT_EQ(n.path, "plk.KSR");
+
   // The first separator decides; the rest belongs to the table name.
   n = SplitName("a\\!b\\!c", no_dirs);
   EXPECT_EQ(n.file_part, "a");

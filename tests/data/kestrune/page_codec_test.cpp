@@ -9,6 +9,7 @@
 
 #include "data/kestrune/entry_kinds.h"
 #include "data/kestrune/rle.h"
+#include "runtime/core/fatal.h"
 
 namespace pellucor::data::kestrune {
 namespace {
@@ -344,6 +345,19 @@ TEST(PageTest, KeepsOrderAccountAndSplitRule) {
   EXPECT_EQ(many.count() + right.count(), 21u);
   EXPECT_EQ(many.size_account() + right.size_account() - kPagePrefixSize, before);
   EXPECT_EQ(V(right.Key(0).begin(), right.Key(0).end()), Key(10));
+}
+
+TEST(PageTest, EntryBeyondItsLengthFieldStopsInsteadOfBeingCut) {
+  const runtime::HaltHook previous = runtime::SetHaltHook(runtime::HaltHookThrows());
+  Page page;
+  try {
+    page.Insert(0, Key(1), V(0x10000, 'x'));
+    ADD_FAILURE() << "an entry of 65545 bytes was taken";
+  } catch (const runtime::HaltException& stop) {
+    EXPECT_NE(stop.text.find("(1678)"), std::string::npos) << stop.text;
+  }
+  runtime::SetHaltHook(previous);
+  EXPECT_TRUE(page.empty());
 }
 
 TEST(PageTest, ManyRewritesKeepEntriesIntact) {
