@@ -147,7 +147,7 @@ bool FieldDigits(Decimal v, int total, int places, uint8_t* out) {
 void Decimal::StoreDecimal(uint8_t* bytes, size_t size, int places) const {
   if (size == 0) return;
   const int total = DecimalDigits(size);
-  uint8_t dig[2 * 64];
+  uint8_t dig[2 * 64] = {};
   uint8_t* digits = dig;
   std::unique_ptr<uint8_t[]> big;
   if (total > static_cast<int>(sizeof dig)) {
@@ -166,7 +166,7 @@ void Decimal::StoreDecimal(uint8_t* bytes, size_t size, int places) const {
 void Decimal::StorePDecimal(uint8_t* bytes, size_t size, int places) const {
   if (size == 0) return;
   const int total = DecimalDigits(size);
-  uint8_t dig[2 * 64];
+  uint8_t dig[2 * 64] = {};
   uint8_t* digits = dig;
   std::unique_ptr<uint8_t[]> big;
   if (total > static_cast<int>(sizeof dig)) {
