@@ -19,8 +19,14 @@ LocalTime Now() {
   }
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
-  tm parts{};
-  localtime_r(&ts.tv_sec, &parts);
+  // The broken-down time changes only with the second; a filter that asks for today's date once
+  // per record would otherwise spend most of its time in localtime_r.
+  thread_local time_t cached_second = -1;
+  thread_local tm parts{};
+  if (ts.tv_sec != cached_second) {
+    localtime_r(&ts.tv_sec, &parts);
+    cached_second = ts.tv_sec;
+  }
   LocalTime t;
   t.year = parts.tm_year + 1900;
   t.month = parts.tm_mon + 1;
