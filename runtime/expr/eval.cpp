@@ -151,6 +151,11 @@ int CompareReals(double a, double b) {
   if (a == b) return 0;
   const double d = a - b;
   if (std::isnan(d)) return a < b ? -1 : 1;
+  // Fast path: a difference within 50 binary places of both operands is a real difference. A
+  // zero operand counts as exponent 0, the exponent of 0.5.
+  const double scaled = std::fabs(d) * 0x1p50;
+  if (scaled >= (a == 0 ? 0.5 : std::fabs(a)) && scaled >= (b == 0 ? 0.5 : std::fabs(b)))
+    return a < b ? -1 : 1;
   int ed = 0;
   int ea = 0;
   int eb = 0;

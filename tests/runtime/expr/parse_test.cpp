@@ -61,6 +61,19 @@ TEST_F(ParseTest, TwoCharacterComparisons) {
               {"3 ~> 2", 0}, {"1 < > 2", 1},  // blanks may stand between the two characters
           };
   for (const Case& c : cases) EXPECT_EQ(Int(c.text), c.expect) << c.text;
+  // The two-character forms build the same trees as their plain spellings.
+  int32_t x = 0;
+  BIND("x", TypeCode::kLong, &x, 4);
+  const auto same = [](const char* a, const char* b) {
+    auto ta = CompileExpression(a);
+    auto tb = CompileExpression(b);
+    return ta && tb && SqlText(*ta, SqlPrinter()) == SqlText(*tb, SqlPrinter());
+  };
+  EXPECT_TRUE(same("x ~= 1", "x <> 1"));
+  EXPECT_TRUE(same("x ~< 1", "x >= 1"));
+  EXPECT_TRUE(same("x ~> 1", "x <= 1"));
+  EXPECT_TRUE(same("x =< 1", "x <= 1"));
+  EXPECT_FALSE(same("x ~< 1", "x < 1"));
   // A "~" after an operand must start a two-character operator.
   EXPECT_FALSE(Compiles("1 ~ 2"));
   EXPECT_FALSE(Compiles("1 == 2"));
