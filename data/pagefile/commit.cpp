@@ -7,6 +7,8 @@
 //      and the committed end of the page space, so it overwrites nothing a reader may need.
 //   2. the header, already holding the new root, regions and counter, is written pointing at the
 //      log; flush. From here on the change survives a crash: a later opener applies the log.
+//      (A transaction's commit writes the old tree's header here instead, so that a log the
+//      transaction control file calls uncommitted can be discarded; see LoggedHeader.)
 //   3. every log record is copied to its own offset; flush. This flush comes before step 4 so
 //      that a header saying "empty log" can never reach the disk ahead of the pages it relies
 //      on (a disk may reorder unflushed writes).
@@ -50,7 +52,7 @@ bool PageFile::Impl::WriteHeader(const FileHeader& header) {
   return true;
 }
 
-bool PageFile::Impl::Prepare() {
+bool PageFile::Impl::Prepare(LoggedHeader logged) {
   FileHeader& h = pf.header_;
   PlacePages();
   final_header = h;
@@ -86,13 +88,14 @@ bool PageFile::Impl::Prepare() {
   ++pf.stats_.flushes;
   if (!io->Flush().ok()) return Fail();
 
-  FileHeader pointing = final_header;
-  pointing.log_start = static_cast<uint32_t>(log_start);
-  pointing.log_end = static_cast<uint32_t>(log_start + prepared_log.size());
-  if (!WriteHeader(pointing)) return Fail();
+  pointing_header = logged == LoggedHeader::kNew ? final_header : committed;
+  pointing_header.log_start = static_cast<uint32_t>(log_start);
+  pointing_header.log_end = static_cast<uint32_t>(log_start + prepared_log.size());
+  if (!WriteHeader(pointing_header)) return Fail();
   ++pf.stats_.flushes;
   if (!io->Flush().ok()) return Fail();
   prepared = true;
+  prepared_form = logged;
   return true;
 }
 
@@ -102,6 +105,14 @@ bool PageFile::Impl::Finish() {
     if (!io->Write(offset, prepared_log.data() + ref.position, ref.size).ok()) return Fail();
   }
   if (!prepared_records.empty()) {
+    ++pf.stats_.flushes;
+    if (!io->Flush().ok()) return Fail();
+  }
+  if (prepared_form == LoggedHeader::kOld) {
+    FileHeader pointing_new = final_header;
+    pointing_new.log_start = pointing_header.log_start;
+    pointing_new.log_end = pointing_header.log_end;
+    if (!WriteHeader(pointing_new)) return Fail();
     ++pf.stats_.flushes;
     if (!io->Flush().ok()) return Fail();
   }
@@ -155,6 +166,7 @@ bool PageFile::Impl::LoadLog(const FileHeader& h, FileHeader* image) {
   log_bytes.clear();
   log_index.clear();
   const uint64_t start = h.log_start;
+  if (h.log_end < h.log_start) return false;
   const uint64_t size = uint64_t{h.log_end} - h.log_start;
   if (size > kMaxLogBytes || start < kHeaderSize || (start - kHeaderSize) % kestrune::kBlockSize ||
       size % kestrune::kBlockSize || start + size > file_size) {

@@ -96,7 +96,8 @@ HeaderCheck DecodeHeader(std::span<const uint8_t> b, FileHeader* out, std::strin
   if (GetLe32(&b[0]) != 0 || (b[4] | b[5] << 8) != kHeaderSize) {
     return fail(HeaderCheck::kBadLayout, "header offset or length wrong");
   }
-  if (h.log_end < h.log_start) return fail(HeaderCheck::kBadLayout, "log ends before it starts");
+  // A log that ends before it starts is not refused here: a header torn in its first bytes
+  // looks like that, and the log check then discards the log.
   // Page offsets are u32 in a stored page, so no page may lie beyond 4 GiB.
   constexpr uint64_t kMaxBlocks = (uint64_t{0xFFFFFFFF} - kHeaderSize) / kestrune::kBlockSize;
   uint32_t previous_end = 0;

@@ -62,8 +62,8 @@ enum class HeaderCheck {
   kBadSignature,  // not a Kestrune header (error 36)
   kBadLayout,     // signature in place, but fields that a sound file never holds
 };
-// Parses 512 stored bytes. kBadLayout covers a wrong own offset or length, a log that ends
-// before it starts, and regions that overlap or are out of order; *detail then says which.
+// Parses 512 stored bytes. kBadLayout covers a wrong own offset or length and regions that
+// overlap or are out of order; *detail then says which. Log fields are not judged here.
 [[nodiscard]] HeaderCheck DecodeHeader(std::span<const uint8_t> bytes, FileHeader* out,
                                        std::string* detail = nullptr);
 

@@ -213,14 +213,15 @@ size_t PageFile::DirtyPageCount() const {
 }
 
 bool PageFile::Commit() {
+  if (!writable_) runtime::InternalErrorStop(kErrTreeShape, "commit of a read-only file");
   if (!changed_) return true;
-  return PrepareCommit() && FinishCommit();
+  return impl_->Prepare(Impl::LoggedHeader::kNew) && impl_->Finish();
 }
 
 bool PageFile::PrepareCommit() {
   if (!writable_) runtime::InternalErrorStop(kErrTreeShape, "commit of a read-only file");
   if (!changed_) return true;
-  return impl_->Prepare();
+  return impl_->Prepare(Impl::LoggedHeader::kOld);
 }
 
 bool PageFile::FinishCommit() {

@@ -150,10 +150,12 @@ class PageFile {
   // failure; the changes are then dropped and the file is as before or after (a log that the
   // next header check handles).
   [[nodiscard]] bool Commit();
-  // Steps 1 and 2: afterwards a crash keeps the changes unless the transaction check says the
-  // log is uncommitted. REQUIRES: HasChanges().
+  // A transaction's commit, in two halves around the transaction control file's mark.
+  // Steps 1 and 2, with the header of step 2 still naming the old tree: afterwards a crash keeps
+  // the changes unless the transaction check calls the log uncommitted, which discards it.
   [[nodiscard]] bool PrepareCommit();
-  // Steps 3 and 4. REQUIRES: PrepareCommit() succeeded.
+  // Steps 3 and 4 (one header write and flush more than a plain commit, so that no torn header
+  // can mix the old tree with the new). REQUIRES: PrepareCommit() succeeded.
   [[nodiscard]] bool FinishCommit();
   // Forgets every change since the last commit (a rolled-back transaction); the next read sees
   // the file as committed.

@@ -110,7 +110,13 @@ class PageFile::Impl {
   void EncodeImage(CachedPage* page);
 
   // ---- log and commit (commit.cpp) ----
-  [[nodiscard]] bool Prepare();
+  // What the header written in step 2 holds besides the log pointers.
+  enum class LoggedHeader {
+    kNew,  // the new tree: a header torn in step 4 still names it (plain commits)
+    kOld,  // the old tree: the log can still be discarded (transactions); step 4 then first
+           // writes the new tree with the log pointers kept, and flushes, before emptying the log
+  };
+  [[nodiscard]] bool Prepare(LoggedHeader logged);
   [[nodiscard]] bool Finish();
   void AfterCommit();
   [[nodiscard]] bool WriteHeader(const FileHeader& header);
@@ -136,6 +142,8 @@ class PageFile::Impl {
 
   // A prepared commit: the log written and the header pointing at it.
   bool prepared = false;
+  LoggedHeader prepared_form = LoggedHeader::kNew;
+  FileHeader pointing_header;  // the header of step 2
   FileHeader final_header;
   std::vector<uint8_t> prepared_log;
   std::vector<std::pair<uint64_t, LogRef>> prepared_records;  // offset, where in prepared_log

@@ -66,5 +66,10 @@ inline std::unique_ptr<PageFile> OpenFile(const std::string& path, OpenOptions o
 inline SplitLimits TinyPages() {
   return SplitLimits{900, 450, 6};
 }
+inline OpenOptions TinyPageOptions() {
+  OpenOptions options;
+  options.split = TinyPages();
+  return options;
+}
 
 }  // namespace pellucor::data::pagefile::testing
