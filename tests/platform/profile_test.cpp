@@ -91,7 +91,7 @@ TEST(Profile, ValuesAreCutToTheCallersLimit) {
 
 TEST(Profile, IntegersReadTheLeadingDigits) {
   TempDir dir;
-  const std::string file = dir / "win.ini";
+  const std::string file = dir / "system.ini";
   WriteWholeFile(file,
                  "[QNKESTRUNE]\nProfile=1\nDetails= 42 secs\nNeg=-17\nPlus=+5\nWord=on\n"
                  "Empty=\nHuge=99999999999999\nNegHuge=-99999999999999\n");
@@ -214,9 +214,9 @@ TEST(Profile, SystemProfileLocation) {
   EXPECT_EQ(ReadWholeFile(dir / "pellucor/system.ini"), "[intl]\nsShortDate=dd.MM.yyyy\n");
   EXPECT_EQ(GetProfileString("INTL", "sshortdate", "", 80), "dd.MM.yyyy");
   EXPECT_EQ(GetPrivateProfileString("intl", "sShortDate", "", 80, ""), "dd.MM.yyyy");
-  setenv("PELLUCOR_SYSTEM_PROFILE", (dir / "win.ini").c_str(), 1);
-  EXPECT_EQ(SystemProfilePath(), dir / "win.ini");
-  WriteWholeFile(dir / "win.ini", "[QNVIEW]\nProfile=1\n");
+  setenv("PELLUCOR_SYSTEM_PROFILE", (dir / "system.ini").c_str(), 1);
+  EXPECT_EQ(SystemProfilePath(), dir / "system.ini");
+  WriteWholeFile(dir / "system.ini", "[QNVIEW]\nProfile=1\n");
   EXPECT_EQ(GetProfileInt("qnview", "profile", 0), 1);
   EXPECT_EQ(GetProfileInt("qnview", "Details", 3), 3);
   setenv("XDG_CONFIG_HOME", "relative/dir", 1);  // not absolute: ignored
