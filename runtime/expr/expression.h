@@ -190,6 +190,9 @@ class KeyRangeReceiver {
   // One bound on the analysed component: component `op` operand, op one of kEqual, kLess,
   // kGreater, kLessEqual, kGreaterEqual (already mirrored when the component stood on the right).
   virtual void Bound(Op op, const Operand& operand) = 0;
+  // True when the key orders this component without regard to case; UPPER(field) then bounds
+  // the component as the field itself does (the query form wraps case-insensitive terms so).
+  [[nodiscard]] virtual bool IgnoresCase(int /*component*/) const { return false; }
 };
 
 // Reports the bounds that `tree` sets on key component `component` and says whether the tree is

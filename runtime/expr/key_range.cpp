@@ -97,8 +97,18 @@ class Analyzer {
   }
 
   bool IsComponent(const Node& n) const {
+    if (n.kind == NodeKind::kFunction && n.function == detail::kUpper && n.args.size() == 1 &&
+        n.args[0] && receiver_.IgnoresCase(component_))
+      return IsField(*n.args[0]);
+    return IsField(n);
+  }
+  bool IsField(const Node& n) const {
     return n.kind == NodeKind::kVariable &&
            receiver_.ComponentOf(n.variable->address) == component_;
+  }
+  // The bound variable of a component term (the field, or the field inside UPPER).
+  static const detail::Variable& FieldOf(const Node& n) {
+    return n.kind == NodeKind::kVariable ? *n.variable : *n.args[0]->variable;
   }
 
   // A component of string class is ordered as text; only a text operand compares with it in
@@ -139,7 +149,7 @@ class Analyzer {
     int highest = 0;
     for (int c = 0; c < 256; ++c)
       if (tables.collation[c] >= tables.collation[highest]) highest = c;
-    const size_t width = std::max<size_t>(call.args[0]->variable->size, text.text.size() + 1);
+    const size_t width = std::max<size_t>(FieldOf(*call.args[0]).size, text.text.size() + 1);
     std::string upper = text.text;
     upper.resize(width, static_cast<char>(highest));
     const Node& low = tree_.Keep(detail::MakeStringConstant(text.text));

@@ -33,7 +33,9 @@ class KeyReceiver : public KeyRangeReceiver {
   void Bound(Op op, const Operand& operand) override {
     bounds.push_back({op, operand.Class(), operand.Text(), operand.Real()});
   }
+  bool IgnoresCase(int) const override { return nocase; }
   std::vector<Recorded> bounds;
+  bool nocase = false;
 
  private:
   NoteRecord& rec_;
@@ -48,10 +50,11 @@ class KeyRangeTest : public ExprTest {
   }
   // Bounds on component `c` of `key` that `text` sets, and the three-valued result.
   std::vector<Recorded> Analyse(const char* text, std::vector<const void*> key, int c,
-                                Truth3* truth = nullptr) {
+                                Truth3* truth = nullptr, bool nocase = false) {
     auto tree = Compile(text);
     EXPECT_TRUE(tree) << text;
     KeyReceiver receiver(rec, std::move(key));
+    receiver.nocase = nocase;
     const Truth3 t = KeyRangeAnalysis(tree.get(), receiver, c);
     if (truth) *truth = t;
     return receiver.bounds;
@@ -169,6 +172,20 @@ TEST_F(KeyRangeTest, PrefixTestBoundsTheField) {
   b = Analyse("INSTRING('MEET',UPPER(sno:topic),1,1) <> 0 AND (sno:done = 'N')", Donyet(), 0);
   ASSERT_EQ(b.size(), 1u);
   EXPECT_EQ(b[0].text, "N");
+}
+
+TEST_F(KeyRangeTest, UpperOfAFieldBoundsACaseInsensitiveKey) {
+  const char* upper_eq = "(UPPER(sno:topic) = 'MEET')";
+  const char* upper_begins = "SUB(UPPER(sno:topic),1,4) = 'MEET'";
+  EXPECT_TRUE(Analyse(upper_eq, Snot(), 2).empty());
+  EXPECT_TRUE(Analyse(upper_begins, Snot(), 2).empty());
+  auto b = Analyse(upper_eq, Snot(), 2, nullptr, true);
+  ASSERT_EQ(b.size(), 1u);
+  EXPECT_EQ(b[0].text, "MEET");
+  b = Analyse(upper_begins, Snot(), 2, nullptr, true);
+  ASSERT_EQ(b.size(), 2u);
+  EXPECT_EQ(b[1].text.size(), 60u);
+  EXPECT_TRUE(Analyse("LOWER(sno:topic) = 'meet'", Snot(), 2, nullptr, true).empty());
 }
 
 TEST_F(KeyRangeTest, ThreeValuedResult) {
