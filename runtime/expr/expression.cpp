@@ -78,6 +78,15 @@ std::unique_ptr<Expression> CompileExpression(std::string_view text, CompileFail
   return std::make_unique<Expression>(std::move(root));
 }
 
+std::vector<std::unique_ptr<Expression>> CompileExpressionList(std::string_view text,
+                                                               CompileFailure* why) {
+  if (why) *why = CompileFailure{};
+  std::vector<std::unique_ptr<Expression>> trees;
+  for (auto& root : detail::ParseList(text, why))
+    trees.push_back(std::make_unique<Expression>(std::move(root)));
+  return trees;
+}
+
 bool EvaluateBoolean(const Expression& tree) {
   return detail::EvalTruth(tree.Root());
 }

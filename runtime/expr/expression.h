@@ -22,6 +22,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/core/type_codes.h"
 
@@ -143,6 +144,11 @@ struct CompileFailure {
 // (posting 801) or nests deeper than the compiler allows. The whole text must be consumed.
 [[nodiscard]] std::unique_ptr<Expression> CompileExpression(std::string_view text,
                                                             CompileFailure* why = nullptr);
+
+// A comma-separated list of expressions, such as a sort order "+sno:done,-sno:notedate": one
+// tree per item, or an empty list when any item fails to compile (as CompileExpression).
+[[nodiscard]] std::vector<std::unique_ptr<Expression>> CompileExpressionList(
+    std::string_view text, CompileFailure* why = nullptr);
 
 // The value of a tree in the class asked for. The truth of an integer or real is "not zero", of
 // a text "its length is not zero".

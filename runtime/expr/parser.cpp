@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "runtime/core/error_state.h"
 #include "runtime/expr/name_table.h"
@@ -41,6 +42,26 @@ class Parser {
     if (!root) return nullptr;
     if (tok_.kind != TokenKind::kEnd) return Fail(CompileFailure::Kind::kParse);
     return root;
+  }
+
+  // expression {"," expression}, the whole text.
+  std::vector<NodePtr> RunList() {
+    std::vector<NodePtr> items;
+    Advance();
+    while (true) {
+      NodePtr item = Expression();
+      if (!item) return {};
+      items.push_back(std::move(item));
+      if (IsOp(Op::kComma)) {
+        Advance();
+        continue;
+      }
+      if (tok_.kind != TokenKind::kEnd) {
+        Fail(CompileFailure::Kind::kParse);
+        return {};
+      }
+      return items;
+    }
   }
 
  private:
@@ -401,6 +422,12 @@ std::unique_ptr<Node> Parse(std::string_view text, CompileFailure* why) {
   EnsureErrorTexts();
   Parser parser(text, why);
   return parser.Run();
+}
+
+std::vector<std::unique_ptr<Node>> ParseList(std::string_view text, CompileFailure* why) {
+  EnsureErrorTexts();
+  Parser parser(text, why);
+  return parser.RunList();
 }
 
 }  // namespace pellucor::runtime::expr::detail

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "runtime/expr/node.h"
 
@@ -15,6 +16,8 @@ namespace pellucor::runtime::expr::detail {
 inline constexpr int kMaxTreeDepth = 1000;
 
 std::unique_ptr<Node> Parse(std::string_view text, CompileFailure* why);
+// A comma-separated list of expressions (a sort order); empty when any item fails.
+std::vector<std::unique_ptr<Node>> ParseList(std::string_view text, CompileFailure* why);
 
 // Node helpers shared with the key-range analysis.
 std::unique_ptr<Node> MakeStringConstant(std::string text);

@@ -106,6 +106,21 @@ TEST_F(SqlTextTest, OperatorsAndParentheses) {
   EXPECT_EQ(Sql("1.5e20 > 0.25"), "1.5E+20 > 0.25");
 }
 
+TEST_F(SqlTextTest, SortOrderLists) {
+  auto items = CompileExpressionList("+sno:done, -sno:notedate,UPPER(sno:topic)");
+  ASSERT_EQ(items.size(), 3u);
+  std::string joined;
+  for (const auto& item : items) {
+    if (!joined.empty()) joined += ", ";
+    joined += SqlText(*item, SqlPrinter(), SqlForm::kSortList);
+  }
+  EXPECT_EQ(joined, "sno:done, sno:notedate DESC, UPPER(sno:topic)");
+  EXPECT_TRUE(CompileExpressionList("sno:done,").empty());
+  EXPECT_TRUE(CompileExpressionList("sno:done,,sno:topic").empty());
+  EXPECT_TRUE(CompileExpressionList("sno:done sno:topic").empty());
+  EXPECT_EQ(CompileExpressionList("SUB(sno:topic,1,2)").size(), 1u);  // commas inside calls
+}
+
 // Texts without a rewrite pattern read back into trees of the same value.
 TEST_F(SqlTextTest, RoundTripsKeepTheValue) {
   count = 7;
