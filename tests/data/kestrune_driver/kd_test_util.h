@@ -29,7 +29,9 @@ class ScratchCwd {
     path_ = mkdtemp(pattern.data());
     old_ = std::filesystem::current_path();
     std::filesystem::current_path(path_);
-    SetTransactionControlFile(path_ + "/state/kestrune.tcf");
+    // Second programs of a test find the same transaction control file through the environment.
+    setenv("XDG_STATE_HOME", (path_ + "/state").c_str(), 1);
+    SetTransactionControlFile(path_ + "/state/pellucor/kestrune.tcf");
   }
   ~ScratchCwd() {
     std::error_code ec;
