@@ -119,7 +119,7 @@ void DetachTable(OpenTable& t) {
   if (t.stream_active) {
     t.stream_active = false;
     --t.file->streams;
-    (void)CommitNow(*t.file);
+    if (!t.file->CommitsDeferred()) (void)CommitNow(*t.file);
     ReleaseRangeIfIdle(*t.file);
   }
   t.cursor.reset();
