@@ -15,7 +15,11 @@
 // POSITIONfile returns the same number as 4 bytes, little-endian, which RESETfile and REGETfile
 // take back. A line read fills the record buffer with blanks and copies the line into it, tabs
 // expanded by the TAB value; the terminator is never part of the record. A line longer than the
-// record is cut, and the next NEXT reads the line that follows it.
+// record is cut, and the next NEXT reads the line that follows it. SETfileptr with pointer 0
+// starts at the beginning. BYTES answers the file size until a line is read or written, then the
+// characters the last line gave (or the bytes written, terminator excluded). PUT rewrites the
+// current line in place and the sequence goes on with the line that followed it; keeping the
+// file tidy when the new line is shorter or longer is the caller's concern.
 //
 // Options, in the driver string ("/TAB=-100/CLIP=OFF") or through SEND; each answers its value in
 // force as text, and "NAME=value" sets it first. Names and ON/OFF are compared without regard to
