@@ -56,7 +56,7 @@ struct TableFacts {
   std::optional<Bytes> char_tables;  // OEM flag + 1152 bytes
   std::map<uint8_t, kst::Counter> counters;
   std::map<uint32_t, Bytes> records;
-  uint32_t first_record_page = kNoRoot;
+  uint32_t first_page = kNoRoot;                   // where its first entry was found
   std::map<uint8_t, std::set<Bytes>> key_entries;  // key number -> key parts
   std::map<uint8_t, uint32_t> key_pages;           // a page holding the key's entries
   std::set<uint32_t> memo_records;
@@ -143,6 +143,10 @@ class Checker {
 
   void Note(uint32_t page, std::span<const uint8_t> key, std::span<const uint8_t> data) {
     const kst::ParsedKey p = kst::ParseKey(key);
+    if (p.kind != kst::EntryKind::kNameDirectory && p.kind != kst::EntryKind::kUnknown) {
+      TableFacts& t = tables_[p.table];
+      if (t.first_page == kNoRoot) t.first_page = page;
+    }
     switch (p.kind) {
       case kst::EntryKind::kNameDirectory: {
         auto number = kst::ParseNumberData(data);
@@ -172,9 +176,7 @@ class Checker {
         return;
       }
       case kst::EntryKind::kData: {
-        TableFacts& t = tables_[p.table];
-        t.records[p.record].assign(data.begin(), data.end());
-        if (t.first_record_page == kNoRoot) t.first_record_page = page;
+        tables_[p.table].records[p.record].assign(data.begin(), data.end());
         return;
       }
       case kst::EntryKind::kKeyEntry: {
@@ -215,7 +217,7 @@ class Checker {
   void CheckTables() {
     for (auto& [number, t] : tables_) {
       if (Full()) return;
-      const uint32_t where = t.first_record_page;
+      const uint32_t where = t.first_page;
       if (t.name.empty()) {
         Fault(where, "entries of table " + std::to_string(number) + " without a name entry");
         continue;

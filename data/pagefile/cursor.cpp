@@ -4,8 +4,20 @@
 #include "data/kestrune/page_codec.h"
 #include "data/pagefile/page_file.h"
 #include "data/pagefile/page_file_impl.h"
+#include "runtime/core/fatal.h"
 
 namespace pellucor::data::pagefile {
+
+namespace {
+// The page one level below; a damaged file whose levels do not fall by one (a cycle among
+// pages, say) stops instead of walking forever.
+CachedPage* Below(PageFile::Impl& impl, uint32_t number, int* level) {
+  CachedPage* page = impl.Get(number);
+  if (*level >= 0 && page->page.level() != *level) runtime::InternalErrorStop(kErrTreeShape);
+  *level = page->page.level() - 1;
+  return page;
+}
+}  // namespace
 
 Cursor::Cursor(PageFile* file) : file_(file) {}
 Cursor::~Cursor() = default;
@@ -30,8 +42,9 @@ bool Cursor::SeekFirst() {
   valid_ = false;
   if (file_->header_.root == kNoRoot) return false;
   uint32_t number = file_->header_.root;
+  int level = -1;
   for (;;) {
-    CachedPage* page = impl.Get(number);
+    CachedPage* page = Below(impl, number, &level);
     if (page->page.empty()) return false;
     path_.push_back({number, 0});
     if (page->page.is_leaf()) return Load();
@@ -46,8 +59,9 @@ bool Cursor::SeekLast() {
   valid_ = false;
   if (file_->header_.root == kNoRoot) return false;
   uint32_t number = file_->header_.root;
+  int level = -1;
   for (;;) {
-    CachedPage* page = impl.Get(number);
+    CachedPage* page = Below(impl, number, &level);
     if (page->page.empty()) return false;
     const size_t last = page->page.count() - 1;
     path_.push_back({number, last});
@@ -63,8 +77,9 @@ bool Cursor::Seek(ByteSpan key, SeekBias bias) {
   valid_ = false;
   if (file_->header_.root == kNoRoot) return false;
   uint32_t number = file_->header_.root;
+  int level = -1;
   for (;;) {
-    CachedPage* page = impl.Get(number);
+    CachedPage* page = Below(impl, number, &level);
     if (page->page.empty()) return false;
     if (!page->page.is_leaf()) {
       const size_t index = PageFile::Impl::ChildIndex(page->page, key);
@@ -109,8 +124,9 @@ bool Cursor::StepForward() {
     if (step.index + 1 < page->page.count()) {
       ++step.index;
       uint32_t number = page->page.Child(step.index);
+      int level = page->page.level() - 1;
       for (;;) {
-        CachedPage* below = impl.Get(number);
+        CachedPage* below = Below(impl, number, &level);
         if (below->page.empty()) break;
         path_.push_back({number, 0});
         if (below->page.is_leaf()) return Load();
@@ -141,8 +157,9 @@ bool Cursor::StepBackward() {
       --step.index;
       CachedPage* page = impl.Get(step.page);
       uint32_t number = page->page.Child(step.index);
+      int level = page->page.level() - 1;
       for (;;) {
-        CachedPage* below = impl.Get(number);
+        CachedPage* below = Below(impl, number, &level);
         if (below->page.empty()) break;
         const size_t last = below->page.count() - 1;
         path_.push_back({number, last});

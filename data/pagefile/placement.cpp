@@ -36,7 +36,9 @@ PageFile::Impl::ParentRef PageFile::Impl::FindParent(CachedPage* page) {
   CachedPage* q = Get(pf.header_.root);
   while (q->page.level() > level + 1) {
     if (q->page.empty()) runtime::InternalErrorStop(kErrTreeShape);
+    const uint8_t above = q->page.level();
     q = Get(q->page.Child(ChildIndex(q->page, key)));
+    if (q->page.level() + 1 != above) runtime::InternalErrorStop(kErrTreeShape);
   }
   if (q->page.level() != level + 1 || q->page.empty()) runtime::InternalErrorStop(kErrParentLevel);
   size_t index = ChildIndex(q->page, key);
