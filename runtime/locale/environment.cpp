@@ -157,7 +157,8 @@ class Applier {
   }
 
  private:
-  bool oem_ = CurrentLocale().oem_charset;
+  // Every file starts in the ANSI character set; its own VELCHARSET line switches.
+  bool oem_ = false;
 };
 
 }  // namespace

@@ -399,7 +399,9 @@ std::string FormatPattern(DecimalText d, const Picture& p) {
 std::string FormatKeyIn(const FormatValue& v, const Picture& p) {
   const std::string text = ValueText(v);
   if (p.blank_when_zero && (text.empty() || ToDecimal(v).IsZero())) {
-    return std::string(p.length, ' ');
+    size_t shown = 0;
+    for (size_t k = 0; k < p.length; ++k) shown += p.positions[k].code != Code::kKeyStop;
+    return std::string(shown, ' ');
   }
   std::string out;
   size_t next = 0;
