@@ -132,6 +132,23 @@ std::shared_ptr<PhysicalFile> AcquirePhysicalFile(const PhysicalOpen& open,
   options.log_uncommitted = [full](const pagefile::FileHeader& logged) {
     return LogUncommitted(full, logged);
   };
+  // A transaction that stopped before it committed is rolled back first, so that the page file
+  // never meets its log.
+  if (open.may_write && MayHavePending()) {
+    platform::Env* env = settings.env ? settings.env : platform::Env::Default();
+    std::unique_ptr<platform::File> raw;
+    if (env->Open(open.path, platform::Access::kReadWrite, platform::Share::kDenyNone,
+                  platform::Disposition::kOpenExisting, &raw)
+            .ok() &&
+        raw->Lock(kLockBase, kReaderSlots, platform::LockWait::kWait).ok()) {
+      const bool restored = RestoreUncommitted(raw.get(), full);
+      (void)raw->Unlock(kLockBase, kReaderSlots);
+      if (!restored) {
+        *error = PostedError();
+        return nullptr;
+      }
+    }
+  }
   runtime::ClearError();
   f->pf = pagefile::PageFile::Open(open.path, options);
   if (!f->pf) {
@@ -176,7 +193,15 @@ void ReleasePhysicalFile(const std::shared_ptr<PhysicalFile>& file) {
 
 int32_t BeginOperation(PhysicalFile& f, OpKind kind) {
   if (kind == OpKind::kWrite && f.ReadersElsewhere()) {
+    const bool had_range = f.range_held;
     if (!TakeRange(f)) return LockError({platform::LastSystemError()});
+    // Another program's transaction may have stopped before it committed since this file was
+    // opened: roll back its part before the header is read.
+    if (!had_range && f.OthersMayWrite() && MayHavePending() &&
+        !RestoreUncommitted(f.pf->file(), f.path)) {
+      ReleaseRangeIfIdle(f);
+      return PostedError();
+    }
   } else if (f.OthersMayWrite() && !f.range_held && !f.slot_held) {
     if (!TakeSlot(f)) return LockError({platform::LastSystemError()});
     f.header_checked = false;

@@ -4,7 +4,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -52,8 +54,28 @@ struct Line {
   std::string id;
   std::string state;     // T: PENDING / COMMITTED
   uint32_t counter = 0;  // F
+  std::string header;    // F: hexadecimal
   std::string path;      // F
 };
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+  static const char* digits = "0123456789abcdef";
+  std::string out;
+  for (uint8_t b : bytes) {
+    out += digits[b >> 4];
+    out += digits[b & 15];
+  }
+  return out;
+}
+
+std::vector<uint8_t> Unhex(const std::string& text) {
+  std::vector<uint8_t> out;
+  auto value = [](char c) { return c >= 'a' ? c - 'a' + 10 : c - '0'; };
+  for (size_t i = 0; i + 1 < text.size(); i += 2) {
+    out.push_back(static_cast<uint8_t>(value(text[i]) << 4 | value(text[i + 1])));
+  }
+  return out;
+}
 
 // Several programs share the file: every change holds an flock on a companion lock file for the
 // read-modify-write, so that no update is lost.
@@ -95,7 +117,7 @@ std::vector<Line> ReadLines(const std::string& tcf) {
       s >> l.id >> l.state;
     } else if (kind == "F") {
       l.kind = 'F';
-      s >> l.id >> l.counter;
+      s >> l.id >> l.counter >> l.header;
       s.get();
       std::getline(s, l.path);
     } else {
@@ -112,7 +134,7 @@ bool WriteLines(const std::string& tcf, const std::vector<Line>& lines) {
     if (l.kind == 'T') {
       text += "T " + l.id + " " + l.state + "\n";
     } else {
-      text += "F " + l.id + " " + std::to_string(l.counter) + " " + l.path + "\n";
+      text += "F " + l.id + " " + std::to_string(l.counter) + " " + l.header + " " + l.path + "\n";
     }
   }
   const std::string temp = tcf + ".new";
@@ -148,8 +170,10 @@ int32_t RecordPending(const std::string& id, const std::vector<TransactionFile>&
   if (!lock.ok()) return runtime::err::kUnableToLog;
   std::vector<Line> lines = ReadLines(tcf);
   std::erase_if(lines, [&](const Line& l) { return l.id == id; });
-  lines.push_back({'T', id, "PENDING", 0, {}});
-  for (const TransactionFile& f : files) lines.push_back({'F', id, {}, f.counter, f.path});
+  lines.push_back({'T', id, "PENDING", 0, {}, {}});
+  for (const TransactionFile& f : files) {
+    lines.push_back({'F', id, {}, f.counter, Hex(f.header), f.path});
+  }
   return WriteLines(tcf, lines) ? 0 : runtime::err::kUnableToLog;
 }
 
@@ -175,17 +199,76 @@ void ForgetTransaction(const std::string& id) {
   if (lines.size() != before) (void)WriteLines(tcf, lines);
 }
 
-bool LogUncommitted(const std::string& full_path, const pagefile::FileHeader& logged) {
+bool LogUncommitted(const std::string&, const pagefile::FileHeader&) {
+  return false;
+}
+
+bool MayHavePending() {
   const std::string& tcf = TransactionControlFile();
   if (tcf.empty()) return false;
-  const std::vector<Line> lines = ReadLines(tcf);
-  for (const Line& f : lines) {
-    if (f.kind != 'F' || f.path != full_path || f.counter != logged.change_counter) continue;
-    for (const Line& t : lines) {
-      if (t.kind == 'T' && t.id == f.id) return t.state != "COMMITTED";
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(tcf, ec);
+  return !ec && size > std::string("KTCF 1\n").size();
+}
+
+bool RestoreUncommitted(platform::File* file, const std::string& full_path) {
+  if (!MayHavePending()) return true;
+  const std::string& tcf = TransactionControlFile();
+  TcfLock lock(tcf);
+  std::vector<Line> lines = ReadLines(tcf);
+  bool ok = true, changed = false;
+  for (auto it = lines.begin(); it != lines.end();) {
+    if (it->kind != 'F' || it->path != full_path) {
+      ++it;
+      continue;
     }
+    const auto t = std::find_if(lines.begin(), lines.end(),
+                                [&](const Line& l) { return l.kind == 'T' && l.id == it->id; });
+    const std::vector<uint8_t> saved = Unhex(it->header);
+    std::vector<uint8_t> now(pagefile::kHeaderSize);
+    size_t got = 0;
+    if (saved.size() != pagefile::kHeaderSize ||
+        !file->Read(0, now.data(), now.size(), &got).ok() || got != now.size()) {
+      ok = false;
+      ++it;
+      continue;
+    }
+    const bool log_shown = std::memcmp(&now[6], &now[10], 4) != 0;
+    if (t != lines.end() && t->state == "COMMITTED") {
+      // Its log is applied as any interrupted commit's; once applied, the line is done with.
+      if (log_shown) {
+        ++it;
+      } else {
+        it = lines.erase(it);
+        changed = true;
+      }
+      continue;
+    }
+    // The stored header shows a log (log start and log end differ) only when the commit got as
+    // far as pointing at it; otherwise the file is as the transaction found it.
+    if (now != saved && log_shown) {
+      if (!file->Write(0, saved.data(), saved.size()).ok() || !file->Flush().ok()) {
+        ok = false;
+        ++it;
+        continue;
+      }
+    }
+    it = lines.erase(it);
+    changed = true;
   }
-  return false;
+  // A transaction without files left is over.
+  std::vector<std::string> with_files;
+  for (const Line& l : lines) {
+    if (l.kind == 'F') with_files.push_back(l.id);
+  }
+  const size_t before = lines.size();
+  std::erase_if(lines, [&](const Line& l) {
+    return l.kind == 'T' &&
+           std::find(with_files.begin(), with_files.end(), l.id) == with_files.end();
+  });
+  changed = changed || lines.size() != before;
+  if (changed) (void)WriteLines(tcf, lines);
+  return ok;
 }
 
 std::string NewTransactionId() {

@@ -82,8 +82,17 @@ OpResult CommitOp(FileBlock&, OpenTable&, Op op) {
   } else if (changed.size() > 1) {
     const std::string id = NewTransactionId();
     std::vector<TransactionFile> files;
-    for (const auto& f : changed) files.push_back({f->path, f->pf->header().change_counter + 1});
-    e = RecordPending(id, files);
+    for (const auto& f : changed) {
+      TransactionFile tf{f->path, f->pf->header().change_counter + 1, {}};
+      tf.header.resize(pagefile::kHeaderSize);
+      size_t got = 0;
+      if (!f->pf->file()->Read(0, tf.header.data(), tf.header.size(), &got).ok() ||
+          got != tf.header.size()) {
+        e = PostedError();
+      }
+      files.push_back(std::move(tf));
+    }
+    if (e == 0) e = RecordPending(id, files);
     size_t prepared = 0;
     for (; e == 0 && prepared < changed.size(); ++prepared) {
       runtime::ClearError();
@@ -93,8 +102,14 @@ OpResult CommitOp(FileBlock&, OpenTable&, Op op) {
     if (e != 0) {
       // Nothing is applied: every log written is one the transaction control file calls
       // uncommitted, and the changes are dropped here.
-      for (const auto& f : changed) f->pf->DropChanges();
-      ForgetTransaction(id);
+      // The logs already written are rolled back the way a later opener would do it; the
+      // record of the transaction goes once that is done.
+      bool restored = true;
+      for (const auto& f : changed) {
+        f->pf->DropChanges();
+        restored = RestoreUncommitted(f->pf->file(), f->path) && restored;
+      }
+      if (restored) ForgetTransaction(id);
       EndTransaction();
       return OpResult::Fail(e == err::kUnableToLog ? err::kUnableToLog : e);
     }

@@ -10,7 +10,8 @@
 
 namespace pellucor::data::kdtest {
 
-int RunSoakChild();  // soak_test.cpp
+int RunSoakChild();         // soak_test.cpp
+int RunTransactionChild();  // transaction_test.cpp
 
 namespace {
 
@@ -101,6 +102,7 @@ int ChildMain(const std::string& role) {
     return 0;
   }
   if (role == "soak") return RunSoakChild();
+  if (role == "transaction") return RunTransactionChild();
   WriteLine(out, "unknown role");
   return 2;
 }
