@@ -251,35 +251,32 @@ std::string FormatScientific(const DecimalText& d, const Picture& p) {
   }
   if (m.IsZero()) exponent = 0;
   if (exponent > 999 || exponent < -999) return Overflow(p);
-  DecimalText scaled = m;
-  return [&] {
-    std::string out(p.length, ' ');
-    std::string fraction = scaled.fraction;
-    fraction.resize(static_cast<size_t>(decimals), '0');
-    size_t f = 0;
-    const size_t split = p.positions[point].code == Code::kImpliedDecimal ? point + 1 : point;
-    for (size_t k = 0; k < p.length; ++k) {
-      const PicturePosition& pos = p.positions[k];
-      if (k > point && k < e && pos.code == Code::kDigitShown) {
-        out[k] = fraction[f++];
-      } else if (pos.code == Code::kDecimalPoint || pos.code == Code::kLiteral) {
-        out[k] = static_cast<char>(pos.fill);
-      } else if (pos.code == Code::kExponentSign) {
-        out[k] = exponent < 0 ? '-' : '+';
-      }
+  std::string out(p.length, ' ');
+  std::string fraction = m.fraction;
+  fraction.resize(static_cast<size_t>(decimals), '0');
+  size_t f = 0;
+  const size_t split = p.positions[point].code == Code::kImpliedDecimal ? point + 1 : point;
+  for (size_t k = 0; k < p.length; ++k) {
+    const PicturePosition& pos = p.positions[k];
+    if (k > point && k < e && pos.code == Code::kDigitShown) {
+      out[k] = fraction[f++];
+    } else if (pos.code == Code::kDecimalPoint || pos.code == Code::kLiteral) {
+      out[k] = static_cast<char>(pos.fill);
+    } else if (pos.code == Code::kExponentSign) {
+      out[k] = exponent < 0 ? '-' : '+';
     }
-    std::string exp_digits = std::to_string(exponent < 0 ? -exponent : exponent);
-    exp_digits.insert(0, 3 - exp_digits.size(), '0');
-    for (size_t k = 0; k < 3 && e + 1 + k < p.length; ++k) out[e + 1 + k] = exp_digits[k];
-    PutIntegerArea(p, split, scaled.integer.empty() ? "0" : scaled.integer, &out);
-    // The sign sits just before the mantissa's first digit.
-    if (scaled.negative) {
-      size_t k = 1;
-      while (k < p.length && out[k] == ' ') ++k;
-      out[k - 1] = '-';
-    }
-    return out;
-  }();
+  }
+  std::string exp_digits = std::to_string(exponent < 0 ? -exponent : exponent);
+  exp_digits.insert(0, 3 - exp_digits.size(), '0');
+  for (size_t k = 0; k < 3 && e + 1 + k < p.length; ++k) out[e + 1 + k] = exp_digits[k];
+  PutIntegerArea(p, split, m.integer.empty() ? "0" : m.integer, &out);
+  // The sign sits just before the mantissa's first digit.
+  if (m.negative) {
+    size_t k = 1;
+    while (k < p.length && out[k] == ' ') ++k;
+    out[k - 1] = '-';
+  }
+  return out;
 }
 
 // --- dates and times -------------------------------------------------------------------

@@ -82,6 +82,27 @@ TEST_F(CalendarTest, DateNormalises) {
   EXPECT_EQ(DATE(1, 1, 21), DayNumber(2021, 1, 1));
 }
 
+// Months past December and days past a month's end run on exactly as the civil calendar counts.
+TEST_F(CalendarTest, DateNormalisationMatchesTheCivilCalendar) {
+  const chr::sys_days epoch = chr::sys_days{chr::year{1800} / 12 / 28};
+  uint32_t seed = 12345;
+  auto next = [&](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const int32_t month = 1 + static_cast<int32_t>(next(40));
+    const int32_t day = 1 + static_cast<int32_t>(next(800));
+    const int32_t year = 1795 + static_cast<int32_t>(next(8210));
+    const chr::year_month first = chr::year{year} / chr::January + chr::months{month - 1};
+    const chr::sys_days civil = chr::sys_days{first / 1} + chr::days{day - 1};
+    const int64_t n = (civil - epoch).count();
+    const int32_t expected =
+        n >= kFirstDayNumber && n <= kLastDayNumber ? static_cast<int32_t>(n) : -1;
+    ASSERT_EQ(DATE(month, day, year), expected) << month << "/" << day << "/" << year;
+  }
+}
+
 TEST_F(CalendarTest, TwoDigitYearsFollowTheCenturyWindow) {
   EXPECT_EQ(WidenYear(22), 1922);
   EXPECT_EQ(WidenYear(21), 2021);
@@ -150,6 +171,10 @@ TEST_F(CalendarTest, Age) {
   EXPECT_EQ(AGE(DayNumber(2050, 1, 1), base), "52 YRS");
   EXPECT_EQ(AGE(DayNumber(2150, 1, 1), base), std::string(255, '*'));
   EXPECT_EQ(AGE(0, base), std::string(255, '*'));
+  EXPECT_EQ(AGE(DayNumber(2004, 2, 29), DayNumber(2003, 2, 28)), "98 YRS");
+  // 29 February 2000 taken back a century is 1 March 1900: 1900 has no 29 February.
+  EXPECT_EQ(AGE(DayNumber(2000, 2, 29), DayNumber(1900, 4, 1)), "31 DAYS");
+  EXPECT_EQ(AGE(DayNumber(2000, 2, 29), DayNumber(1902, 3, 1)), "24 MOS");
 }
 
 }  // namespace
