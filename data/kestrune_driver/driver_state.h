@@ -134,6 +134,11 @@ struct OpenTable : DriverFileState {
   Bytes key_buf2;
   Bytes value_buf;
   Bytes data_buf;
+  Bytes prefix_buf;
+  Bytes seek_buf;
+  Bytes stored_buf;
+  Bytes old_record_buf;
+  Bytes old_key_buf;
 };
 
 }  // namespace pellucor::data::kdriver

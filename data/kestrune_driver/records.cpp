@@ -293,14 +293,14 @@ int32_t PutRecord(FileBlock& block, OpenTable& t, kestrune::RecordNumber record,
   }
   auto finish = [&](int32_t e) {
     if (locked_now) ReleaseNumberLock(*t.file, record);
-    if (e == 0 || e == err::kRecordChanged) {
-      ReleaseHold(t);
-      t.flags &= ~table_flag::kWatched;
-    }
+    // A PUT that went through ends the hold and the watch; a refused one keeps the hold (the
+    // state word still shows it) and ends only the watch, as a failed operation does.
+    if (e == 0) ReleaseHold(t);
+    t.flags &= ~table_flag::kWatched;
     return e;
   };
   // 3. The stored version.
-  Bytes stored;
+  Bytes& stored = t.stored_buf;
   if (!LoadStored(t, record, &stored)) return finish(err::kRecordNotFound);
   // 4. Changed by another program since it was watched?
   if ((t.flags & table_flag::kWatched) && t.current == record) {
@@ -310,7 +310,8 @@ int32_t PutRecord(FileBlock& block, OpenTable& t, kestrune::RecordNumber record,
     }
     if (changed) return finish(err::kRecordChanged);
   }
-  Bytes old_program = stored;
+  Bytes& old_program = t.old_record_buf;
+  old_program = stored;
   ToProgramForm(t, block, old_program);
   old_program.resize(block.record_length, 0);
   std::span<const uint8_t> now(block.record, block.record_length);
@@ -320,7 +321,7 @@ int32_t PutRecord(FileBlock& block, OpenTable& t, kestrune::RecordNumber record,
     for (size_t k = 0; k < block.keys.size(); ++k) {
       const uint8_t def_key = t.key_numbers[k];
       if (def_key == 0xFF || !Maintained(block, k)) continue;
-      Bytes old_key;
+      Bytes& old_key = t.old_key_buf;
       const bool had = KeyEntryFor(t, def_key, old_program, record, &old_key);
       const bool has = KeyEntryFor(t, def_key, now, record, &t.key_buf);
       if (had && has && old_key == t.key_buf) continue;
@@ -359,7 +360,7 @@ int32_t DeleteRecord(FileBlock& block, OpenTable& t) {
     }
     locked_now = true;
   }
-  Bytes stored;
+  Bytes& stored = t.stored_buf;
   if (!LoadStored(t, record, &stored)) {
     if (locked_now) ReleaseNumberLock(*t.file, record);
     return err::kRecordNotFound;

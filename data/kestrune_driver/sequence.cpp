@@ -67,12 +67,12 @@ int32_t FindTarget(FileBlock& block, OpenTable& t, Dir dir, uint32_t* record) {
   pagefile::Cursor& c = CursorOf(t);
   const bool key_seq = IsKeySequence(t.sequence);
   const uint8_t kind = key_seq ? static_cast<uint8_t>(t.sequence_key_index) : kestrune::kKindData;
-  Bytes prefix;
+  Bytes& prefix = t.prefix_buf;
   kestrune::KindPrefix(t.table, kind, &prefix);
   const bool fwd = dir == Dir::kForward;
   const bool dup = key_seq && t.definition.keys[static_cast<size_t>(t.sequence_key_index)].dup();
   bool ok = false;
-  Bytes seek;
+  Bytes& seek = t.seek_buf;
   switch (t.sequence) {
     case SK::kPhysicalInProgress:
     case SK::kKeyInProgress:
