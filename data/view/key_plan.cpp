@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "runtime/core/char_tables.h"
+#include "runtime/values/calendar.h"
 #include "runtime/values/compare.h"
 
 namespace pellucor::data::view {
@@ -108,7 +109,13 @@ void WriteValue(const KeyComponent& c, const BoundValue& v, uint8_t fill) {
   }
   runtime::ValueAccessor& a = **c.accessor;
   if (runtime::ValueClassOf(c.field->type) == runtime::ValueClass::kInteger) {
-    a.SetInteger(static_cast<int32_t>(std::clamp(v.real, -2147483648.0, 2147483647.0)));
+    double x = std::clamp(v.real, -2147483648.0, 2147483647.0);
+    // A day number before the first date cannot be stored (it would read back as no date, 0);
+    // the first storable date starts the same range.
+    if (c.field->type == runtime::TypeCode::kDate && x > 0) {
+      x = std::clamp(x, double{runtime::kFirstDayNumber}, double{runtime::kLastDayNumber});
+    }
+    a.SetInteger(static_cast<int32_t>(x));
   } else {
     a.SetReal(v.real);
   }
