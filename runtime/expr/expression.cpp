@@ -67,6 +67,11 @@ ValueClass Expression::ResultClass() const {
 
 const detail::Node& Expression::Keep(std::unique_ptr<detail::Node> node) const {
   if (!extras_) extras_ = std::make_unique<detail::Extras>();
+  // A view analysed again at every start asks for the same bounds: hand out the node it kept.
+  for (const auto& kept : extras_->kept)
+    if (kept->kind == node->kind && kept->cls == node->cls && kept->text == node->text &&
+        kept->integer == node->integer)
+      return *kept;
   extras_->kept.push_back(std::move(node));
   return *extras_->kept.back();
 }

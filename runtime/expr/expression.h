@@ -124,7 +124,8 @@ class Expression {
   [[nodiscard]] ValueClass ResultClass() const;
   [[nodiscard]] const detail::Node& Root() const { return *root_; }
   // Nodes made for the key-range analysis (bounds derived from prefix tests); kept with the
-  // tree so that the operands handed to a receiver live as long as the tree.
+  // tree so that the operands handed to a receiver live as long as the tree. An equal constant
+  // kept before is handed out again, so analysing a tree repeatedly does not grow it.
   const detail::Node& Keep(std::unique_ptr<detail::Node> node) const;
 
  private:
