@@ -233,6 +233,7 @@ void View::Impl::EmptyBuffer() {
   rows.clear();
   has_current = false;
   cur = 0;
+  edge = Edge::kNone;
   source = Source::kFresh;
   begin_known = false;
   end_known = false;
@@ -452,6 +453,7 @@ int32_t View::Impl::ShowRow(size_t index) {
   }
   cur = index;
   has_current = true;
+  edge = Edge::kNone;
   return 0;
 }
 
@@ -525,14 +527,25 @@ int32_t View::Impl::Move(ScanDirection d) {
     // row wanted) is the last of them.
     return ShowRow(forward ? 0 : cur - 1);
   }
+  // A read that ran off an end leaves the cursor beyond it: the next read the other way returns
+  // the row at that end again.
+  if (edge != Edge::kNone) {
+    const bool back_inside = (edge == Edge::kPastEnd) != forward;
+    if (back_inside) return ShowRow(cur);
+    return err::kRecordNotAvailable;
+  }
   if (forward) {
     if (cur + 1 >= rows.size()) {
-      if (const int32_t e = More(d)) return e;
+      const int32_t e = More(d);
+      if (e == err::kRecordNotAvailable) edge = Edge::kPastEnd;
+      if (e != 0) return e;
     }
     return ShowRow(cur + 1);
   }
   if (cur == 0) {
-    if (const int32_t e = More(d)) return e;  // a row added at the front moves `cur` on
+    const int32_t e = More(d);  // a row added at the front moves `cur` on
+    if (e == err::kRecordNotAvailable) edge = Edge::kBeforeStart;
+    if (e != 0) return e;
     if (cur == 0) return err::kRecordNotAvailable;
   }
   return ShowRow(cur - 1);

@@ -76,6 +76,8 @@ struct View::Impl {
   std::deque<Row> rows;
   size_t cur = 0;
   bool has_current = false;
+  enum class Edge : uint8_t { kNone, kPastEnd, kBeforeStart };
+  Edge edge = Edge::kNone;  // a read ran off this end of the rows
   Source source = Source::kFresh;
   bool begin_known = false;  // the window's front is the first row
   bool end_known = false;    // the window's back is the last row
