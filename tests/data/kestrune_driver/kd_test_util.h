@@ -31,6 +31,8 @@ class ScratchCwd {
     std::filesystem::current_path(path_);
     // Second programs of a test find the same transaction control file through the environment.
     setenv("XDG_STATE_HOME", (path_ + "/state").c_str(), 1);
+    // The user's own trace switches stay out of the tests.
+    setenv("PELLUCOR_SYSTEM_PROFILE", (path_ + "/no-system.ini").c_str(), 1);
     SetTransactionControlFile(path_ + "/state/pellucor/kestrune.tcf");
   }
   ~ScratchCwd() {

@@ -1,6 +1,9 @@
 // The driver's other operations: memos and blobs, OEM text, the character tables a table keeps,
 // streams, builds, the driver options, properties, and REMOVE, RENAME, COPY.
+#include <thread>
+
 #include "data/kestrune/entry_kinds.h"
+#include "platform/fault_injection_env.h"
 #include "runtime/core/char_tables.h"
 #include "tests/data/kestrune_driver/kd_test_util.h"
 
@@ -334,6 +337,70 @@ TEST(KestruneFiles, RemoveAndRenameWorkOnOneTableCopyCopiesTheFile) {
   EXPECT_EQ(Records(*copied), 1);
   ASSERT_EQ(Call(*copied, Op::kCLOSE), 0);
   EXPECT_EQ(CheckFile("plk.KSR"), "");
+}
+
+// The driver writes nothing of its own around a commit: one ADD costs the page file's commit and
+// nothing more, and streamed operations cost no flush until FLUSH.
+TEST(KestruneStream, FlushesPerOperationAreTheCommitsOwn) {
+  ScratchCwd dir;
+  platform::CountingEnv env(platform::Env::Default());
+  KestruneSettings counted;
+  counted.env = &env;
+  const KestruneSettings saved = KestruneDriverInstance().settings();
+  KestruneDriverInstance().SetSettings(counted);
+  auto notes = app::MakeSNotes(&KestruneDriverInstance());
+  ASSERT_EQ(OpenOrCreate(*notes, 0x42), 0);
+  FillNote(*notes, {"warm", 'N', 1, 1, 2026});
+  ASSERT_EQ(Call(*notes, Op::kADD), 0);
+  env.ResetCounters();
+  FillNote(*notes, {"counted", 'N', 2, 1, 2026});
+  ASSERT_EQ(Call(*notes, Op::kADD), 0);
+  EXPECT_GE(env.flushes(), 1u);
+  EXPECT_LE(env.flushes(), 4u);
+  env.ResetCounters();
+  ASSERT_EQ(GetPtr(*notes, Pointer(*notes)), 0);
+  ASSERT_EQ(KeyOp(*notes, Op::kSETkey, 1), 0);
+  while (Call(*notes, Op::kNEXT) == 0) {
+  }
+  EXPECT_EQ(env.writes() + env.flushes(), 0u);  // reading writes nothing
+  ASSERT_EQ(Call(*notes, Op::kSTREAM), 0);
+  for (int i = 0; i < 10; ++i) {
+    FillNote(*notes, {"streamed", 'N', 3, 1, 2026});
+    ASSERT_EQ(Call(*notes, Op::kADD), 0);
+  }
+  EXPECT_EQ(env.flushes(), 0u);
+  ASSERT_EQ(Call(*notes, Op::kFLUSH), 0);
+  EXPECT_LE(env.flushes(), 4u);
+  ASSERT_EQ(Call(*notes, Op::kCLOSE), 0);
+  KestruneDriverInstance().SetSettings(saved);
+}
+
+// A THREAD table gives every thread its own record buffer and table state over one physical
+// file: what one thread adds, another reads.
+TEST(KestruneThreads, ThreadsShareThePhysicalFileWithTheirOwnState) {
+  ScratchCwd dir;
+  auto notes = app::MakeSNotes(&KestruneDriverInstance());
+  ASSERT_EQ(OpenOrCreate(*notes), 0);
+  FillNote(*notes, {"from main", 'N', 1, 1, 2026});
+  ASSERT_EQ(Call(*notes, Op::kADD), 0);
+  int64_t seen = 0;
+  std::string read_topic;
+  std::thread other([&] {
+    if (Open(*notes) != 0) return;
+    seen = Records(*notes);
+    if (Call(*notes, Op::kSETfile) == 0 && Call(*notes, Op::kNEXT) == 0) read_topic = Topic(*notes);
+    FillNote(*notes, {"from the thread", 'N', 2, 1, 2026});
+    (void)Call(*notes, Op::kADD);
+    (void)Call(*notes, Op::kCLOSE);
+  });
+  other.join();
+  EXPECT_EQ(seen, 1);
+  EXPECT_EQ(read_topic, "from main");
+  EXPECT_EQ(Topic(*notes), "from main");  // this thread's buffer is its own
+  EXPECT_EQ(Records(*notes), 2);
+  EXPECT_EQ(OpenPhysicalFileCount(), 1u);
+  ASSERT_EQ(Call(*notes, Op::kCLOSE), 0);
+  EXPECT_EQ(OpenPhysicalFileCount(), 0u);
 }
 
 }  // namespace
