@@ -24,7 +24,7 @@ build: deps configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	$(BUILD)/tools/pellucor-info
+	$(BUILD)/app/pellucor-cli list
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
