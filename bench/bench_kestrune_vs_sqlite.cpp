@@ -23,7 +23,8 @@
 // answer shows up as a failure, not as a speedup.
 //
 // Usage: bench_kestrune_vs_sqlite [--durable-ops N] [--stream-ops N] [--notes N] [--gets N]
-//                                 [--repeats N] [--dir DIR] [--keep] [--quick]
+//                                 [--repeats N] [--dir DIR] [--keep] [--load-stream]
+//                                 [--cache-pages N] [--only durable,stream,large] [--quick]
 // DIR (default $PELLUCOR_BENCH_DIR, else $TMPDIR, else /tmp) gets a fresh folder for the run,
 // removed at the end unless --keep.
 #include <fcntl.h>
@@ -73,6 +74,9 @@ struct Config {
   int flush_samples = 250;
   std::string dir;
   bool keep = false;
+  bool load_stream = false;  // load the large file through streams instead of transactions
+  size_t cache_pages = 0;    // of our large file; 0: the driver's default
+  bool run_durable = true, run_stream = true, run_large = true;
 };
 
 [[noreturn]] void Die(const std::string& what) {
@@ -109,14 +113,9 @@ void HashRow(uint64_t* h, std::string_view topic, char reminder, int32_t reminde
 
 // ---- this machine's flush latency ------------------------------------------------------------
 
-struct FlushLatency {
-  double median_s = 0;
-  double mean_s = 0;
-};
-
 // Writes one 4 KiB block and flushes it with fdatasync, many times, over a file whose blocks
 // exist already (so the flush carries data, not a growing size).
-FlushLatency MeasureFlushLatency(const std::string& dir, int samples) {
+void MeasureFlushLatency(const std::string& dir, int samples, std::vector<double>* times) {
   const std::string path = dir + "/flush-latency.bin";
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) Die("cannot create " + path + ": " + std::strerror(errno));
@@ -130,8 +129,6 @@ FlushLatency MeasureFlushLatency(const std::string& dir, int samples) {
     }
   }
   if (::fsync(fd) != 0) Die("fsync failed in " + path);
-  std::vector<double> times;
-  times.reserve(static_cast<size_t>(samples));
   for (int i = 0; i < samples; ++i) {
     block[0] = static_cast<char>(i);
     const auto t0 = Clock::now();
@@ -140,15 +137,10 @@ FlushLatency MeasureFlushLatency(const std::string& dir, int samples) {
         ::fdatasync(fd) != 0) {
       Die("write or fdatasync failed in " + path);
     }
-    times.push_back(Seconds(t0, Clock::now()));
+    times->push_back(Seconds(t0, Clock::now()));
   }
   ::close(fd);
   ::unlink(path.c_str());
-  FlushLatency r;
-  r.median_s = Median(times);
-  for (double t : times) r.mean_s += t;
-  r.mean_s /= static_cast<double>(times.size());
-  return r;
 }
 
 // ---- our engine -------------------------------------------------------------------------------
@@ -157,12 +149,14 @@ FlushLatency MeasureFlushLatency(const std::string& dir, int samples) {
 // current directory, as the program has it in its data directory).
 class OurNotes {
  public:
-  explicit OurNotes(const std::string& dir, platform::Env* env) : dir_(dir) {
+  // cache_pages 0 keeps the driver's default.
+  OurNotes(const std::string& dir, platform::Env* env, size_t cache_pages = 0) : dir_(dir) {
     fs::create_directories(dir);
     saved_cwd_ = fs::current_path();
     fs::current_path(dir);
     data::KestruneSettings settings;
     settings.env = env;
+    if (cache_pages != 0) settings.cache_pages = cache_pages;
     data::KestruneDriverInstance().SetSettings(settings);
     decl_ = app::MakeSNotes(&data::KestruneDriverInstance());
     // As the file manager does with its create switch set: a missing file is created, then
@@ -197,6 +191,8 @@ class OurNotes {
     bench::FillNoteRecord(record(), n);
     Check(data::Dispatch(*decl_, data::Op::kADD), "ADD");
   }
+  void Logout() { Check(data::Dispatch(*decl_, data::Op::kLOGOUT), "LOGOUT"); }
+  void Commit() { Check(data::Dispatch(*decl_, data::Op::kCOMMIT), "COMMIT"); }
   void Stream() { Check(data::Dispatch(*decl_, data::Op::kSTREAM), "STREAM"); }
   void Flush() { Check(data::Dispatch(*decl_, data::Op::kFLUSH), "FLUSH"); }
   void SetKey(const data::KeyDecl* key) {
@@ -375,8 +371,14 @@ struct Durable {
   double flushes_per_commit = 0;
 };
 
+// Durable ops per second x flushes per op x flush latency: the share of its time that an
+// engine's flushes alone would take on this disk (1 is as fast as the disk allows).
+double CeilingShare(const Durable& d, double flush_latency_s) {
+  return d.seconds_per_op > 0 ? d.flushes_per_commit * flush_latency_s / d.seconds_per_op : 0;
+}
+
 struct Results {
-  FlushLatency latency_before, latency_after;
+  std::vector<double> flush_times;  // every sample, from rounds spread over the durable work
   Durable ours, sqlite_delete, sqlite_wal;
   double stream_ours = 0, stream_sqlite = 0;  // seconds per batch
   double scan_ours = 0, scan_sqlite = 0;      // seconds per full scan
@@ -433,42 +435,62 @@ Durable SqliteDurable(const Config& c, const std::vector<Note>& notes, Journal j
 
 void RunStream(const Config& c, const std::vector<Note>& notes, Results* r) {
   std::vector<double> ours, sqlite;
+  uint64_t commits = 0, flushes = 0, syncs = 0;
   for (int rep = 0; rep < c.repeats; ++rep) {
     {
-      OurNotes t(c.dir + "/ours-stream-" + std::to_string(rep), nullptr);
+      platform::CountingEnv env(platform::Env::Default());
+      OurNotes t(c.dir + "/ours-stream-" + std::to_string(rep), &env);
+      env.ResetCounters();
+      const uint64_t commits_before = data::CommitsOf(t.path());
       const auto t0 = Clock::now();
       t.Stream();
       for (int i = 0; i < c.stream_ops; ++i) t.Add(notes[static_cast<size_t>(i)]);
       t.Flush();
       ours.push_back(Seconds(t0, Clock::now()));
+      commits = data::CommitsOf(t.path()) - commits_before;
+      flushes = env.flushes();
     }
     {
       SqliteNotes db(c.dir + "/sqlite-stream-" + std::to_string(rep) + ".db", Journal::kDelete);
+      SqliteFlushCounter::Reset();
       const auto t0 = Clock::now();
       db.Exec("BEGIN");
       for (int i = 0; i < c.stream_ops; ++i) db.Insert(notes[static_cast<size_t>(i)]);
       db.Exec("COMMIT");
       sqlite.push_back(Seconds(t0, Clock::now()));
+      syncs = SqliteFlushCounter::flushes();
     }
   }
   r->stream_ours = Median(ours);
   r->stream_sqlite = Median(sqlite);
   std::printf("  %d adds: ours %.1f ms, sqlite %.1f ms (median of %d)\n", c.stream_ops,
               r->stream_ours * 1e3, r->stream_sqlite * 1e3, c.repeats);
+  std::printf("  ours made %" PRIu64 " commits with %" PRIu64 " flushes; sqlite %" PRIu64
+              " flushes\n",
+              commits, flushes, syncs);
 }
 
-// Loads the notes in batches of 5,000 (a stream, a transaction), then scans and reads both
+// Loads the notes in batches of 5,000 (transactions on both sides), then scans and reads both
 // files; the scans must return the same rows in the same order, the reads the same notes.
 void RunLarge(const Config& c, const std::vector<Note>& notes, Results* r) {
   constexpr int kBatch = 5000;
-  OurNotes t(c.dir + "/ours-large", nullptr);
+  OurNotes t(c.dir + "/ours-large", nullptr, c.cache_pages);
   SqliteNotes db(c.dir + "/sqlite-large.db", Journal::kDelete);
   {
     const auto t0 = Clock::now();
+    // Ours in the same batches, each a LOGOUT transaction (its commit is held back to COMMIT,
+    // as SQLite's is) or, with --load-stream, a STREAM ended by FLUSH.
+    data::SetTransactionControlFile(c.dir + "/kestrune.tcf");
     for (int i = 0; i < c.notes; i += kBatch) {
-      t.Stream();
+      if (c.load_stream)
+        t.Stream();
+      else
+        t.Logout();
       for (int j = i; j < std::min(c.notes, i + kBatch); ++j) t.Add(notes[static_cast<size_t>(j)]);
-      t.Flush();
+      if (c.load_stream)
+        t.Flush();
+      else
+        t.Commit();
     }
     const double ours = Seconds(t0, Clock::now());
     const auto t1 = Clock::now();
@@ -564,38 +586,43 @@ void RunLarge(const Config& c, const std::vector<Note>& notes, Results* r) {
               r->get_ours * 1e6, r->get_sqlite * 1e6);
 }
 
-void PrintSummary(const Results& r) {
-  auto line = [](const char* name, double ours, double sqlite, const char* unit) {
+void PrintSummary(const Config& c, const Results& r) {
+  auto line = [](const char* name, double ours, double sqlite, const std::string& unit) {
     std::printf("SUMMARY workload=%s ours=%.4g sqlite=%.4g unit=%s speedup=%.3g\n", name, ours,
-                sqlite, unit, sqlite / ours);
+                sqlite, unit.c_str(), sqlite / ours);
   };
-  line("durable_add_delete", r.ours.seconds_per_op * 1e6, r.sqlite_delete.seconds_per_op * 1e6,
-       "us/op");
-  line("durable_add_wal", r.ours.seconds_per_op * 1e6, r.sqlite_wal.seconds_per_op * 1e6, "us/op");
-  line("stream_add", r.stream_ours * 1e3, r.stream_sqlite * 1e3, "ms/5000_adds");
-  line("key_scan", r.scan_ours * 1e3, r.scan_sqlite * 1e3, "ms/scan");
-  line("random_get", r.get_ours * 1e6, r.get_sqlite * 1e6, "us/op");
-  std::printf("SUMMARY workload=bytes_per_note ours=%.1f sqlite=%.1f unit=bytes size_ratio=%.3g\n",
-              r.bytes_ours, r.bytes_sqlite, r.bytes_ours / r.bytes_sqlite);
-  std::printf("SUMMARY workload=flushes_per_commit ours=%.3g sqlite=%.3g unit=flushes\n",
-              r.ours.flushes_per_commit, r.sqlite_delete.flushes_per_commit);
-  // The share of its wall time that an engine's flushes alone would take on this disk.
-  const double latency = (r.latency_before.median_s + r.latency_after.median_s) / 2;
-  auto share = [latency](const Durable& d) {
-    return d.flushes_per_commit * latency / d.seconds_per_op;
-  };
-  std::printf("SUMMARY workload=flush_ceiling_share ours=%.3g sqlite=%.3g unit=fraction\n",
-              share(r.ours), share(r.sqlite_delete));
+  if (c.run_durable) {
+    line("durable_add_delete", r.ours.seconds_per_op * 1e6, r.sqlite_delete.seconds_per_op * 1e6,
+         "us/op");
+    line("durable_add_wal", r.ours.seconds_per_op * 1e6, r.sqlite_wal.seconds_per_op * 1e6,
+         "us/op");
+  }
+  if (c.run_stream) {
+    line("stream_add", r.stream_ours * 1e3, r.stream_sqlite * 1e3,
+         "ms/" + std::to_string(c.stream_ops) + "_adds");
+  }
+  if (c.run_large) {
+    line("key_scan", r.scan_ours * 1e3, r.scan_sqlite * 1e3,
+         "ms/" + std::to_string(c.notes) + "_notes");
+    line("random_get", r.get_ours * 1e6, r.get_sqlite * 1e6, "us/op");
+    std::printf(
+        "SUMMARY workload=bytes_per_note ours=%.1f sqlite=%.1f unit=bytes size_ratio=%.3g\n",
+        r.bytes_ours, r.bytes_sqlite, r.bytes_ours / r.bytes_sqlite);
+  }
+  if (c.run_durable) {
+    std::printf("SUMMARY workload=flushes_per_commit ours=%.3g sqlite=%.3g unit=flushes\n",
+                r.ours.flushes_per_commit, r.sqlite_delete.flushes_per_commit);
+    const double latency = Median(r.flush_times);
+    std::printf("SUMMARY workload=flush_ceiling_share ours=%.3g sqlite=%.3g unit=fraction\n",
+                CeilingShare(r.ours, latency), CeilingShare(r.sqlite_delete, latency));
+  }
 }
 
 Config ParseArgs(int argc, char** argv) {
   Config c;
-  if (const char* d = std::getenv("PELLUCOR_BENCH_DIR"); d != nullptr && *d != '\0')
-    c.dir = d;
-  else if (const char* t = std::getenv("TMPDIR"); t != nullptr && *t != '\0')
-    c.dir = t;
-  else
-    c.dir = "/tmp";
+  const char* dir = std::getenv("PELLUCOR_BENCH_DIR");
+  if (dir == nullptr || *dir == '\0') dir = std::getenv("TMPDIR");
+  c.dir = dir != nullptr && *dir != '\0' ? dir : "/tmp";
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto number = [&](int* out) {
@@ -605,31 +632,47 @@ Config ParseArgs(int argc, char** argv) {
       if (end == argv[i] || *end != '\0' || v < 1 || v > 10000000) Die("bad number for " + a);
       *out = static_cast<int>(v);
     };
-    if (a == "--durable-ops")
+    auto text = [&]() -> std::string {
+      if (i + 1 >= argc) Die(a + " needs a value");
+      return argv[++i];
+    };
+    int n = 0;
+    if (a == "--durable-ops") {
       number(&c.durable_ops);
-    else if (a == "--stream-ops")
+    } else if (a == "--stream-ops") {
       number(&c.stream_ops);
-    else if (a == "--notes")
+    } else if (a == "--notes") {
       number(&c.notes);
-    else if (a == "--gets")
+    } else if (a == "--gets") {
       number(&c.gets);
-    else if (a == "--repeats")
+    } else if (a == "--repeats") {
       number(&c.repeats);
-    else if (a == "--dir" && i + 1 < argc)
-      c.dir = argv[++i];
-    else if (a == "--keep")
+    } else if (a == "--dir") {
+      c.dir = text();
+    } else if (a == "--keep") {
       c.keep = true;
-    else if (a == "--quick") {
+    } else if (a == "--load-stream") {
+      c.load_stream = true;
+    } else if (a == "--cache-pages") {
+      number(&n);
+      c.cache_pages = static_cast<size_t>(n);
+    } else if (a == "--only") {
+      const std::string list = "," + text() + ",";
+      c.run_durable = list.find(",durable,") != std::string::npos;
+      c.run_stream = list.find(",stream,") != std::string::npos;
+      c.run_large = list.find(",large,") != std::string::npos;
+      if (!c.run_durable && !c.run_stream && !c.run_large) Die("--only takes durable,stream,large");
+    } else if (a == "--quick") {
       c.durable_ops = 50;
       c.stream_ops = 1000;
       c.notes = 10000;
       c.gets = 1000;
       c.repeats = 1;
-      c.flush_samples = 50;
+      c.flush_samples = 60;
     } else {
       Die("unknown argument " + a +
           " (use --durable-ops N --stream-ops N --notes N --gets N --repeats N --dir DIR --keep "
-          "--quick)");
+          "--load-stream --cache-pages N --only durable,stream,large --quick)");
     }
   }
   return c;
@@ -655,35 +698,46 @@ int main(int argc, char** argv) {
   const std::vector<Note> notes = MakeNotes(static_cast<int>(note_count), kSeed);
   Results r;
 
-  std::printf("flush latency (4 KiB write + fdatasync, %d times):\n", c.flush_samples);
-  r.latency_before = MeasureFlushLatency(c.dir, c.flush_samples);
-  std::printf("  median %.0f us, mean %.0f us\n", r.latency_before.median_s * 1e6,
-              r.latency_before.mean_s * 1e6);
+  if (c.run_durable) {
+    // The disk's flush latency drifts with what else the machine does: it is sampled in rounds
+    // between the durable workloads and the median of all samples is the ceiling's.
+    const int round = std::max(1, c.flush_samples / 4);
+    std::printf("durable adds (%d, one commit each):\n", c.durable_ops);
+    MeasureFlushLatency(c.dir, round, &r.flush_times);
+    r.ours = OursDurable(c, notes);
+    MeasureFlushLatency(c.dir, round, &r.flush_times);
+    r.sqlite_delete = SqliteDurable(c, notes, Journal::kDelete);
+    MeasureFlushLatency(c.dir, round, &r.flush_times);
+    r.sqlite_wal = SqliteDurable(c, notes, Journal::kWal);
+    MeasureFlushLatency(c.dir, round, &r.flush_times);
+    std::printf("  per op: ours %.0f us, sqlite delete %.0f us, sqlite wal %.0f us\n",
+                r.ours.seconds_per_op * 1e6, r.sqlite_delete.seconds_per_op * 1e6,
+                r.sqlite_wal.seconds_per_op * 1e6);
+    std::printf("  flushes per commit: ours %.2f, sqlite delete %.2f, sqlite wal %.2f\n",
+                r.ours.flushes_per_commit, r.sqlite_delete.flushes_per_commit,
+                r.sqlite_wal.flushes_per_commit);
+    std::vector<double> sorted = r.flush_times;
+    std::sort(sorted.begin(), sorted.end());
+    std::printf(
+        "  flush latency (4 KiB write + fdatasync, %zu samples): median %.0f us, 10%% %.0f us, "
+        "90%% %.0f us\n",
+        sorted.size(), Median(sorted) * 1e6, sorted[sorted.size() / 10] * 1e6,
+        sorted[sorted.size() * 9 / 10] * 1e6);
+    const double latency = Median(sorted);
+    std::printf("  flush ceiling share: ours %.3g, sqlite delete %.3g, sqlite wal %.3g\n",
+                CeilingShare(r.ours, latency), CeilingShare(r.sqlite_delete, latency),
+                CeilingShare(r.sqlite_wal, latency));
+  }
+  if (c.run_stream) {
+    std::printf("stream adds:\n");
+    RunStream(c, notes, &r);
+  }
+  if (c.run_large) {
+    std::printf("%d notes:\n", c.notes);
+    RunLarge(c, notes, &r);
+  }
 
-  std::printf("durable adds (%d, one commit each):\n", c.durable_ops);
-  r.ours = OursDurable(c, notes);
-  r.sqlite_delete = SqliteDurable(c, notes, Journal::kDelete);
-  r.sqlite_wal = SqliteDurable(c, notes, Journal::kWal);
-  std::printf("  per op: ours %.0f us, sqlite delete %.0f us, sqlite wal %.0f us\n",
-              r.ours.seconds_per_op * 1e6, r.sqlite_delete.seconds_per_op * 1e6,
-              r.sqlite_wal.seconds_per_op * 1e6);
-  std::printf("  flushes per commit: ours %.2f, sqlite delete %.2f, sqlite wal %.2f\n",
-              r.ours.flushes_per_commit, r.sqlite_delete.flushes_per_commit,
-              r.sqlite_wal.flushes_per_commit);
-
-  r.latency_after = MeasureFlushLatency(c.dir, c.flush_samples);
-  std::printf("flush latency again: median %.0f us, mean %.0f us\n", r.latency_after.median_s * 1e6,
-              r.latency_after.mean_s * 1e6);
-  const double latency = (r.latency_before.median_s + r.latency_after.median_s) / 2;
-  std::printf("  ceiling share in WAL mode: sqlite %.3g\n",
-              r.sqlite_wal.flushes_per_commit * latency / r.sqlite_wal.seconds_per_op);
-
-  std::printf("stream adds:\n");
-  RunStream(c, notes, &r);
-  std::printf("%d notes:\n", c.notes);
-  RunLarge(c, notes, &r);
-
-  PrintSummary(r);
+  PrintSummary(c, r);
   if (!c.keep) {
     std::error_code ec;
     fs::remove_all(c.dir, ec);
