@@ -63,7 +63,9 @@ bool KeyEntryOfRecord(FileBlock& block, OpenTable& t, int def_key, uint32_t reco
 
 // Positions the cursor on the entry a NEXT (PREVIOUS) would read, without changing the sequence
 // state. *record: the record it names. 0, or 33 past the end.
-int32_t FindTarget(FileBlock& block, OpenTable& t, Dir dir, uint32_t* record) {
+enum class Verify { kRecordExists, kCallerReads };
+int32_t FindTarget(FileBlock& block, OpenTable& t, Dir dir, uint32_t* record,
+                   Verify verify = Verify::kRecordExists) {
   pagefile::Cursor& c = CursorOf(t);
   const bool key_seq = IsKeySequence(t.sequence);
   const uint8_t kind = key_seq ? static_cast<uint8_t>(t.sequence_key_index) : kestrune::kKindData;
@@ -135,7 +137,9 @@ int32_t FindTarget(FileBlock& block, OpenTable& t, Dir dir, uint32_t* record) {
   // Skip key entries whose record is gone.
   while (ok && HasPrefix(c.key(), prefix)) {
     *record = RecordOfEntry(key_seq, c);
-    if (!key_seq) return 0;
+    // A reader finds a missing record itself (ReadNext); saving the lookup keeps a key scan at
+    // one descent per record.
+    if (!key_seq || verify == Verify::kCallerReads) return 0;
     kestrune::DataKey(t.table, *record, &seek);
     if (*record != 0 && t.file->pf->Contains(seek)) return 0;
     ok = fwd ? c.Next() : c.Prev();
@@ -150,17 +154,26 @@ void EnterProgress(OpenTable& t) {
 }
 
 int32_t ReadNext(FileBlock& block, OpenTable& t, Dir dir) {
-  uint32_t record = 0;
-  if (const int32_t e = FindTarget(block, t, dir, &record); e != 0) {
-    ReleaseHold(t);
-    t.current = 0;
-    t.flags &= ~(table_flag::kHoldRequested | table_flag::kWatchRequested | table_flag::kWatched);
-    t.sequence = SK::kNone;
+  const uint32_t requests = t.flags & (table_flag::kHoldRequested | table_flag::kWatchRequested);
+  for (;;) {
+    uint32_t record = 0;
+    if (const int32_t e = FindTarget(block, t, dir, &record, Verify::kCallerReads); e != 0) {
+      ReleaseHold(t);
+      t.current = 0;
+      t.flags &= ~(table_flag::kHoldRequested | table_flag::kWatchRequested | table_flag::kWatched);
+      t.sequence = SK::kNone;
+      return e;
+    }
+    const int32_t e = ReadRecord(block, t, record);
+    if (e == err::kRecordNotFound && IsKeySequence(t.sequence)) {
+      // A key entry whose record is gone is skipped; the requests wait for the next record.
+      EnterProgress(t);
+      t.flags |= requests;
+      continue;
+    }
+    if (e == 0) EnterProgress(t);
     return e;
   }
-  const int32_t e = ReadRecord(block, t, record);
-  if (e == 0) EnterProgress(t);
-  return e;
 }
 
 // Position texts: the current entry's key part, taken back by RESET and REGET. A caller may

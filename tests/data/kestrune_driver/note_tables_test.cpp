@@ -2,6 +2,8 @@
 // by key and in key order, changed, deleted and counted; kept apart in one data file.
 #include <vector>
 
+#include "data/kestrune/entry_kinds.h"
+
 #include "tests/data/kestrune_driver/kd_test_util.h"
 
 namespace pellucor::data::kdtest {
@@ -274,6 +276,38 @@ TEST(KestruneAdd, DuplicateUniqueKeyFails40AndChangesNothing) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(t->RecordBuffer()) + 4, 3), "Bob");
   ASSERT_EQ(Call(*t, Op::kCLOSE), 0);
   EXPECT_EQ(CheckFile("people.KSR"), "");
+}
+
+// A key entry whose record is gone (a file damaged by hand here) is passed over by key scans,
+// holds and all.
+TEST_F(NoteTables, KeyScansSkipEntriesWhoseRecordIsGone) {
+  ASSERT_EQ(OpenOrCreate(*notes), 0);
+  AddNote({"one", 'N', 1, 1, 2026});
+  const uint32_t gone = AddNote({"two", 'N', 2, 1, 2026});
+  AddNote({"three", 'N', 3, 1, 2026});
+  ASSERT_EQ(Call(*notes, Op::kCLOSE), 0);
+  {
+    pagefile::OpenOptions o;
+    auto pf = pagefile::PageFile::Open("plk.KSR", o);
+    ASSERT_TRUE(pf);
+    kestrune::Bytes key, data;
+    kestrune::NameDirectoryKey("NOTES", &key);
+    ASSERT_TRUE(pf->Get(key, &data));
+    kestrune::DataKey(*kestrune::ParseNumberData(data), gone, &key);
+    ASSERT_TRUE(pf->Erase(key));
+    ASSERT_TRUE(pf->Commit());
+  }
+  ASSERT_EQ(Open(*notes), 0);
+  ASSERT_EQ(Call(*notes, Op::kHOLDfile), 0);
+  ASSERT_EQ(KeyOp(*notes, Op::kSETkey, kAllNotes), 0);
+  ASSERT_EQ(Call(*notes, Op::kNEXT), 0);
+  EXPECT_EQ(Topic(*notes), "one");
+  ASSERT_EQ(Call(*notes, Op::kHOLDfile), 0);
+  ASSERT_EQ(Call(*notes, Op::kNEXT), 0);
+  EXPECT_EQ(Topic(*notes), "three");
+  EXPECT_TRUE(notes->Block()->state & state_bit::kHeld);
+  EXPECT_EQ(Call(*notes, Op::kNEXT), err::kRecordNotAvailable);
+  EXPECT_EQ(ScanKey(kAllNotes, Op::kPREVIOUS), (std::vector<std::string>{"three", "one"}));
 }
 
 }  // namespace
