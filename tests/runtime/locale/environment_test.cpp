@@ -218,5 +218,27 @@ TEST_F(EnvironmentTest, ShortDateFormsFromTheDesktop) {
   }
 }
 
+TEST_F(EnvironmentTest, TimeSettingsFromTheDesktopFormat) {
+  const int32_t t = TimeValue(7, 8, 9, 0);
+  const std::pair<const char*, const char*> cases[] = {
+      {"h:mm tt", " 7:08 AM"}, {"HH.mm", "07.08"}, {"H:mm", " 7:08"}, {"hh:mm tt", "07:08 AM"}};
+  for (const auto& [format, shown] : cases) {
+    LocaleSource source;
+    source.short_time = format;
+    InitLocale(source);
+    EXPECT_EQ(FORMAT(FormatValue::Integer(t), "@T7"), shown) << format;
+    EXPECT_EQ(DEFORMAT(shown, "@T7"), std::to_string(TimeValue(7, 8, 0, 0))) << format;
+  }
+  // Explicit settings from the source beat what its format suggests; the profile beats both.
+  LocaleSource source;
+  source.short_time = "HH:mm";
+  source.i_time = 0;
+  source.s1159 = "vorm.";
+  WriteFile("system.ini", "[INTL]\nsTime=-\n");
+  InitLocale(source);
+  EXPECT_EQ(FORMAT(FormatValue::Integer(t), "@T8"), "07-08-09 vo");
+  EXPECT_EQ(DEFORMAT("07-08-09 vo", "@T8"), std::to_string(t));
+}
+
 }  // namespace
 }  // namespace pellucor::runtime
