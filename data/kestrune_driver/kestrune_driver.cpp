@@ -111,6 +111,13 @@ OpResult RunRead(FileBlock& block, OpenTable& t, Op op, OpArgs& args) {
     const int32_t end = kdriver::EndOperation(*t.file, &t);
     if (r.error == 0 && end != 0) r.error = end;
     if (r.error != err::kRecordHeld || !(t.flags & table_flag::kHoldRequested)) return r;
+    // While this program holds the whole slot range (a stream or transaction with changes not
+    // yet committed) the holder may be waiting for that range to finish its own change: waiting
+    // here could never end, so the hold fails at once.
+    if (t.file->range_held && t.file->OthersMayWrite()) {
+      t.flags &= ~table_flag::kHoldRequested;
+      return r;
+    }
     const int64_t now = platform::MonotonicHundredths();
     if (!t.hold_wait_started) {
       t.hold_wait_started = true;

@@ -125,7 +125,7 @@ void DetachTable(OpenTable& t) {
   t.cursor.reset();
   ReleasePhysicalFile(t.file);
   t.file.reset();
-  t.flags = 0;
+  t.flags &= table_flag::kFullBuild;
   t.current = 0;
 }
 
@@ -173,7 +173,7 @@ OpResult OpenTableOp(const KestruneSettings& settings, FileBlock& block, Op op, 
   t.key_context.definition = &t.definition;
   t.key_context.tables = &t.tables;
   t.key_context.text_form = t.text_form;
-  t.flags = table_flag::kOpen;
+  t.flags = (t.flags & table_flag::kFullBuild) | table_flag::kOpen;  // SEND may precede OPEN
   t.current = 0;
   t.sequence = SequenceKind::kNone;
   t.scratch.reserve(block.record_length);

@@ -246,6 +246,11 @@ TEST(KestruneOptions, SendOptionsAndProperties) {
   ScratchCwd dir;
   auto f = MemoTable();
   ASSERT_EQ(OpenOrCreate(*f), 0);
+  ASSERT_EQ(Call(*f, Op::kCLOSE), 0);
+  // An option sent before the table is open is kept by the open.
+  EXPECT_EQ(Send(*f, "FULLBUILD=ON"), "OFF");
+  ASSERT_EQ(Open(*f), 0);
+  EXPECT_EQ(Send(*f, "FULLBUILD=OFF"), "ON");
   EXPECT_EQ(Send(*f, "REGISTER"), "KESTRUNE");
   EXPECT_EQ(Send(*f, "FULLBUILD"), "OFF");
   EXPECT_EQ(Send(*f, "FULLBUILD=ON"), "OFF");

@@ -194,6 +194,28 @@ TEST_F(Sharing, HoldWithATimeLimitGivesUpAndHoldWithoutOneWaits) {
   EXPECT_EQ(Call(*notes, Op::kCLOSE), 0);
 }
 
+// Inside a transaction with changes this program holds every reader slot; the holder of a
+// record may need them to finish, so a hold that cannot be had fails at once instead of waiting.
+TEST_F(Sharing, HoldInsideATransactionWithChangesDoesNotWaitForever) {
+  auto notes = Notes();
+  ASSERT_EQ(Open(*notes, kShared), 0);
+  Child child("hold", {Arg(first)});
+  ASSERT_EQ(child.Read(), "held");
+  ASSERT_EQ(Call(*notes, Op::kLOGOUT), 0);
+  AddNote(*notes, {"in the transaction", 'N', 5, 5, 2026});
+  ASSERT_EQ(Call(*notes, Op::kHOLDfile), 0);
+  const int64_t start = platform::MonotonicHundredths();
+  EXPECT_EQ(GetPtr(*notes, first), err::kRecordHeld);
+  EXPECT_LT(platform::MonotonicHundredths() - start, 100);
+  ASSERT_EQ(Call(*notes, Op::kCOMMIT), 0);
+  child.Send("release");
+  EXPECT_EQ(child.Read(), "released");
+  child.Send("quit");
+  EXPECT_TRUE(child.ExitedCleanly());
+  EXPECT_EQ(Records(*notes), 2);
+  EXPECT_EQ(Call(*notes, Op::kCLOSE), 0);
+}
+
 TEST_F(Sharing, TableLockOfAnotherProgramKeepsLockOutUntilItUnlocks) {
   auto notes = Notes();
   ASSERT_EQ(Open(*notes, kShared), 0);
