@@ -97,8 +97,7 @@ void ApplyWindowsAmPm() {
 class Applier {
  public:
   void Apply(const EnvEntry& e) {
-    std::string value = e.value;
-    if (oem_) platform::OemToAnsiInPlace(value);
+    const std::string& value = e.value;
     const std::string& key = e.key;
     Locale& l = MutableLocale();
     if (key == "VELCHARSET") {
@@ -109,7 +108,7 @@ class Applier {
         for (int c = 0; c < 256; ++c) CurrentCharTables().collation[c] = static_cast<uint8_t>(c);
       } else if (EqualsNoCase(value, "WINDOWS")) {
         locale_internal::ApplyWindowsCollation();
-      } else if (auto seq = SingleValue(value)) {
+      } else if (auto seq = Single(value)) {
         ApplyCollatingSequence(*seq);
       }
     } else if (key == "VELCASE") {
@@ -117,11 +116,11 @@ class Applier {
         locale_internal::ResetUpperCase();
       } else if (EqualsNoCase(value, "WINDOWS")) {
         locale_internal::ApplyWindowsCase();
-      } else if (auto items = SplitEnvList(value); items && items->size() == 2) {
+      } else if (auto items = List(value); items && items->size() == 2) {
         ApplyCasePairs((*items)[0], (*items)[1]);
       }
     } else if (key == "VELMONTH" || key == "VELMON") {
-      auto items = SplitEnvList(value);
+      auto items = List(value);
       if (!items) return;
       auto& names = key == "VELMON" ? l.short_month_names : l.month_names;
       for (size_t m = 0; m < 12 && m < items->size(); ++m) {
@@ -131,18 +130,18 @@ class Applier {
     } else if (key == "VELAMPM") {
       if (EqualsNoCase(value, "WINDOWS")) {
         ApplyWindowsAmPm();
-      } else if (auto items = SplitEnvList(value); items && items->size() == 2) {
+      } else if (auto items = List(value); items && items->size() == 2) {
         l.am = (*items)[0].substr(0, 2);
         l.pm = (*items)[1].substr(0, 2);
       }
     } else if (key == "VELDIGRAPH") {
       if (value.empty()) {
         ApplyDigraphs({});
-      } else if (auto items = SplitEnvList(value)) {
+      } else if (auto items = List(value)) {
         ApplyDigraphs(*items);
       }
     } else if (key == "VELBUTTON") {
-      if (auto items = SplitEnvList(value)) l.button_texts = *items;
+      if (auto items = List(value)) l.button_texts = *items;
     } else if (key == "VELLFN") {
       l.long_file_names = EqualsNoCase(value, "on");
     } else if (key.size() > 6 && key.compare(0, 6, "VELMSG") == 0 && key.size() <= 6 + 9) {
@@ -151,12 +150,27 @@ class Applier {
         if (key[i] < '0' || key[i] > '9') return;
         n = n * 10 + (key[i] - '0');
       }
-      if (auto text = SingleValue(value)) l.messages[n] = *text;
+      if (auto text = Single(value)) l.messages[n] = *text;
     }
     // Other keys belong to other parts of the program or to none; they are ignored.
   }
 
  private:
+  // Text of an OEM file is converted once its escapes are resolved, so "<132>" names the OEM
+  // character 132 there.
+  std::optional<std::vector<std::string>> List(std::string_view value) const {
+    auto items = SplitEnvList(value);
+    if (items && oem_) {
+      for (std::string& item : *items) platform::OemToAnsiInPlace(item);
+    }
+    return items;
+  }
+  std::optional<std::string> Single(std::string_view value) const {
+    auto text = SingleValue(value);
+    if (text && oem_) platform::OemToAnsiInPlace(*text);
+    return text;
+  }
+
   // Every file starts in the ANSI character set; its own VELCHARSET line switches.
   bool oem_ = false;
 };

@@ -126,10 +126,13 @@ TEST_F(EnvironmentTest, CollatingSequenceCaseAndDigraphs) {
 TEST_F(EnvironmentTest, OemCharacterSet) {
   // 0x84 is a-diaeresis in code page 437, 0xE4 in Windows-1252.
   ApplyEnvironmentText(
-      "VELMON=\x84pr\nVELCHARSET=OEM\nVELMONTH=\x84pril\nVELCOLSEQ=\"\x84\x61\"\n");
+      "VELMON=\x84pr\nVELCHARSET=OEM\nVELMONTH=\x84pril,<132>b\nVELCOLSEQ=\"\x84\x61\"\n");
   const Locale& l = CurrentLocale();
   EXPECT_EQ(l.short_month_names[0], "\x84pr");  // before the switch: as written
   EXPECT_EQ(l.month_names[0], "\xE4pril");
+  EXPECT_EQ(l.month_names[1],
+            "\xE4"
+            "b");  // an escape names an OEM character too
   const CharTables& t = CurrentCharTables();
   EXPECT_LT(t.collation[0xE4], t.collation['a']);
   EXPECT_EQ(t.oem_collation[0x84], t.collation[0xE4]);  // OEM tables follow the ANSI ones
