@@ -35,7 +35,7 @@ void RowCodec::AddFile(FileDecl& file, const RecordLayout& layout, const Project
     if (number < 1 || static_cast<size_t>(number) > layout.fields.size()) return;
     const FieldInfo& f = layout.fields[static_cast<size_t>(number - 1)];
     Item item;
-    item.file = &file;
+    item.record = file.RecordBuffer();
     item.offset = f.offset;
     item.size = f.size;
     item.text = IsBlankPadded(f.type);
@@ -45,9 +45,8 @@ void RowCodec::AddFile(FileDecl& file, const RecordLayout& layout, const Project
     if (number < 1 || static_cast<size_t>(number) > file.memos.size()) return;
     const MemoDecl& m = file.memos[static_cast<size_t>(number - 1)];
     Item item;
-    item.file = &file;
     item.memo = true;
-    item.memo_index = static_cast<size_t>(number - 1);
+    item.memo_buffer = &file.MemoBuffer(static_cast<size_t>(number - 1));
     item.text = (m.flags & (memo_flag::kBinary | memo_flag::kBlob)) == 0;
     item.blob = (m.flags & memo_flag::kBlob) != 0;
     items_.push_back(item);
@@ -72,11 +71,11 @@ void RowCodec::Capture(std::string_view identity, std::string* row) const {
     const uint8_t* p = nullptr;
     size_t n = 0;
     if (item.memo) {
-      const std::vector<uint8_t>& m = item.file->MemoBuffer(item.memo_index);
+      const std::vector<uint8_t>& m = *item.memo_buffer;
       p = m.data();
       n = m.size();
     } else {
-      p = item.file->RecordBuffer() + item.offset;
+      p = item.record + item.offset;
       n = item.size;
     }
     if (item.text) n = TrimmedLength(p, n);
@@ -100,7 +99,7 @@ bool RowCodec::Restore(std::string_view row, std::string* identity) const {
   for (const Item& item : items_) {
     if (!GetU32(&row, &n) || row.size() < n) return false;
     if (item.memo) {
-      std::vector<uint8_t>& m = item.file->MemoBuffer(item.memo_index);
+      std::vector<uint8_t>& m = *item.memo_buffer;
       if (item.blob) {
         m.assign(row.begin(), row.begin() + n);
       } else {
@@ -111,7 +110,7 @@ bool RowCodec::Restore(std::string_view row, std::string* identity) const {
       }
     } else {
       if (n > item.size) return false;
-      uint8_t* p = item.file->RecordBuffer() + item.offset;
+      uint8_t* p = item.record + item.offset;
       std::memcpy(p, row.data(), n);
       if (item.text) std::memset(p + n, ' ', item.size - n);
     }

@@ -22,6 +22,7 @@ namespace pellucor::data::view {
 class RowCodec {
  public:
   // Adds the projected items of one file (an empty projection adds every field and memo).
+  // REQUIRES: called on the thread that reads the view.
   void AddFile(FileDecl& file, const RecordLayout& layout, const Projection& projection);
 
   // The current contents of the record buffers, with the row's identity.
@@ -34,9 +35,10 @@ class RowCodec {
 
  private:
   struct Item {
-    FileDecl* file = nullptr;
+    // The calling thread's buffers, looked up once: a view belongs to one thread.
+    uint8_t* record = nullptr;
+    std::vector<uint8_t>* memo_buffer = nullptr;
     bool memo = false;
-    size_t memo_index = 0;
     uint32_t offset = 0;
     uint32_t size = 0;
     bool text = false;  // trailing blanks are dropped and restored

@@ -555,6 +555,9 @@ int32_t View::Impl::Move(ScanDirection d) {
 
 int32_t View::Impl::DoOpen() {
   if (open) return 0;
+  // A driver could execute the view itself; neither driver of this system does (both answer 0),
+  // so the engine always runs the steps.
+  if (decl.primary) (void)Dispatch(*decl.primary, Op::kQUERY_VIEW);
   for (size_t i = 0; i < files.size(); ++i) {
     if (!files[i].file) return err::kFileNotOpen;
     OpArgs args;

@@ -42,9 +42,7 @@ int32_t View::Impl::Finish(const char* operation, int32_t result, int64_t start)
   if (result != 0 && result != err::kSilent && runtime::ErrorCode() != result) {
     runtime::PostError(result);
   }
-  if (result == err::kRecordNotAvailable && runtime::ErrorCode() != result) {
-    runtime::PostError(result);
-  }
+  if (result == 0) runtime::ClearError();
   if (!profile) return result;
   const int64_t taken = platform::MonotonicHundredths() - start;
   char head[128];

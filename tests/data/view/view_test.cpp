@@ -206,6 +206,25 @@ TEST_F(ViewTest, PreviousAfterNextsComesFromTheBufferWithoutDriverCalls) {
   EXPECT_GT(driver.Reads(), 0u);
 }
 
+TEST_F(ViewTest, BufferReadsAheadInPages) {
+  AddNotes(40);
+  View v({notes.get(), {}, {}});
+  ASSERT_EQ(v.Open(), 0);
+  v.SetKey(Key("SNO:ALLNOTES"));
+  ASSERT_EQ(v.Buffer({5, 1, 2, 0}), 0);
+  ASSERT_EQ(v.Set(), 0);
+  driver.Reset();
+  ASSERT_EQ(v.Next(), 0);
+  EXPECT_EQ(v.BufferedRows(), 11u);  // the row asked for and two pages ahead
+  const uint64_t reads = driver.Reads();
+  for (int i = 1; i < 11; ++i) ASSERT_EQ(v.Next(), 0);
+  EXPECT_EQ(driver.Reads(), reads);
+  EXPECT_EQ(Read(*notes).memo, "memo 10");
+  ASSERT_EQ(v.Next(), 0);
+  EXPECT_EQ(v.BufferedRows(), 22u);
+  EXPECT_EQ(runtime::ErrorCode(), 0);  // a row read clears the error state
+}
+
 TEST_F(ViewTest, SetOnThePrimaryFileRestartsTheSequence) {
   AddNotes(20);
   View v({notes.get(), {}, {}});
