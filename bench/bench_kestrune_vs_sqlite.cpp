@@ -16,8 +16,9 @@
 //   flushes_per_commit flushes counted at the file layer during the durable adds (ours through a
 //       counting Env, SQLite through a VFS that wraps the default one);
 //   flush_ceiling_share  durable ops per second x flushes per op x this disk's flush latency
-//       (one block written and flushed, many times, in the same directory): the share of the
-//       time the disk's flushes alone would take; 1.0 is as fast as flushing allows.
+//       (one block written and flushed, many times, in the same directory; the mean of all
+//       samples): the share of the time the disk's flushes alone would take; 1.0 is as fast as
+//       flushing allows.
 //
 // The scans and reads are checked against each other (same rows, same order), so a fast wrong
 // answer shows up as a failure, not as a speedup.
@@ -86,6 +87,12 @@ struct Config {
 
 double Seconds(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double>(to - from).count();
+}
+
+double Mean(const std::vector<double>& v) {
+  double sum = 0;
+  for (double x : v) sum += x;
+  return v.empty() ? 0 : sum / static_cast<double>(v.size());
 }
 
 double Median(std::vector<double> v) {
@@ -612,7 +619,7 @@ void PrintSummary(const Config& c, const Results& r) {
   if (c.run_durable) {
     std::printf("SUMMARY workload=flushes_per_commit ours=%.3g sqlite=%.3g unit=flushes\n",
                 r.ours.flushes_per_commit, r.sqlite_delete.flushes_per_commit);
-    const double latency = Median(r.flush_times);
+    const double latency = Mean(r.flush_times);
     std::printf("SUMMARY workload=flush_ceiling_share ours=%.3g sqlite=%.3g unit=fraction\n",
                 CeilingShare(r.ours, latency), CeilingShare(r.sqlite_delete, latency));
   }
@@ -699,8 +706,10 @@ int main(int argc, char** argv) {
   Results r;
 
   if (c.run_durable) {
-    // The disk's flush latency drifts with what else the machine does: it is sampled in rounds
-    // between the durable workloads and the median of all samples is the ceiling's.
+    // The disk's flush latency drifts with what else the machine does, and a shared virtual disk
+    // answers in two modes (well under a millisecond, or many): it is sampled in rounds between
+    // the durable workloads, and the mean of all samples, which weighs the slow mode as the
+    // engines' own flushes meet it, is the ceiling's.
     const int round = std::max(1, c.flush_samples / 4);
     std::printf("durable adds (%d, one commit each):\n", c.durable_ops);
     MeasureFlushLatency(c.dir, round, &r.flush_times);
@@ -719,11 +728,11 @@ int main(int argc, char** argv) {
     std::vector<double> sorted = r.flush_times;
     std::sort(sorted.begin(), sorted.end());
     std::printf(
-        "  flush latency (4 KiB write + fdatasync, %zu samples): median %.0f us, 10%% %.0f us, "
-        "90%% %.0f us\n",
-        sorted.size(), Median(sorted) * 1e6, sorted[sorted.size() / 10] * 1e6,
+        "  flush latency (4 KiB write + fdatasync, %zu samples): mean %.0f us, median %.0f us, "
+        "10%% %.0f us, 90%% %.0f us\n",
+        sorted.size(), Mean(sorted) * 1e6, Median(sorted) * 1e6, sorted[sorted.size() / 10] * 1e6,
         sorted[sorted.size() * 9 / 10] * 1e6);
-    const double latency = Median(sorted);
+    const double latency = Mean(sorted);
     std::printf("  flush ceiling share: ours %.3g, sqlite delete %.3g, sqlite wal %.3g\n",
                 CeilingShare(r.ours, latency), CeilingShare(r.sqlite_delete, latency),
                 CeilingShare(r.sqlite_wal, latency));
