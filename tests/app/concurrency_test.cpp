@@ -5,6 +5,9 @@
 
 #include <set>
 
+#include "app/note_store.h"
+#include "data/driver/driver.h"
+#include "data/kestrune_driver/kestrune_driver.h"
 #include "tests/app/cli_runner.h"
 
 namespace pellucor::app::clitest {
@@ -85,6 +88,48 @@ TEST(Concurrency, ReaderWhileAnotherProgramWrites) {
   ASSERT_EQ(waitpid(writer, &status, 0), writer);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(Lines(RunCli(dir, {"list", "--tsv"}).out).size(), 42u);
+}
+
+// A program that opens the notes the way the desktop program does (0x22: others may only read)
+// keeps pellucor-cli's writes out, with a message, but not its reads.
+TEST(Concurrency, SingleWriterElsewhereAllowsReadingRefusesWriting) {
+  Scratch s;
+  const std::string dir = s.DataDir();
+  ASSERT_EQ(RunCli(dir, {"add", "--topic", "shared"}).status, 0);
+  int ready[2], release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  const pid_t holder = fork();
+  ASSERT_GE(holder, 0);
+  if (holder == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(2);
+    setenv("XDG_STATE_HOME", (s.root() + "/state").c_str(), 1);
+    auto notes = MakeSNotes(&data::KestruneDriverInstance());
+    data::OpArgs open;
+    open.mode = 0x22;
+    const char answer = data::Dispatch(*notes, data::Op::kOPEN, open).error == 0 ? 'y' : 'n';
+    if (write(ready[1], &answer, 1) != 1) _exit(2);
+    char byte = 0;
+    if (read(release[0], &byte, 1) != 1) _exit(2);
+    (void)data::Dispatch(*notes, data::Op::kCLOSE);
+    _exit(0);
+  }
+  char answer = 0;
+  ASSERT_EQ(read(ready[0], &answer, 1), 1);
+  ASSERT_EQ(answer, 'y');
+  const Outcome listed = RunCli(dir, {"list", "--tsv"});
+  EXPECT_EQ(listed.status, 0) << listed.err;
+  EXPECT_EQ(Lines(listed.out).size(), 2u);
+  const Outcome refused = RunCli(dir, {"add", "--topic", "blocked"});
+  EXPECT_EQ(refused.status, 3);
+  EXPECT_NE(refused.err.find("without sharing it for writing"), std::string::npos) << refused.err;
+  ASSERT_EQ(write(release[1], "x", 1), 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(holder, &status, 0), holder);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(RunCli(dir, {"add", "--topic", "after"}).status, 0);
+  EXPECT_EQ(Lines(RunCli(dir, {"list", "--tsv"}).out).size(), 3u);
+  for (const int fd : {ready[0], ready[1], release[0], release[1]}) close(fd);
 }
 
 }  // namespace
