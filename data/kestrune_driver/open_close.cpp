@@ -142,7 +142,7 @@ OpResult OpenTableOp(const KestruneSettings& settings, FileBlock& block, Op op, 
   const auto mode = static_cast<uint8_t>(args.mode);
   PhysicalOpen open;
   open.path = name.path;
-  open.sharing = create ? SharingOf(mode) : SharingOf(mode);
+  open.sharing = SharingOf(mode);
   open.may_write = create || ModeIsWritable(mode);
   open.create = create ? pagefile::CreateMode::kOpenOrCreate : pagefile::CreateMode::kOpenExisting;
   if ((block.attributes & attr::kEncrypt) && block.decl->owner && !block.decl->owner->empty()) {
