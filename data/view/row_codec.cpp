@@ -23,7 +23,16 @@ bool IsBlankPadded(runtime::TypeCode t) {
   return t == runtime::TypeCode::kString || t == runtime::TypeCode::kGroup;
 }
 
+// The length without trailing blanks. A note's memo field is mostly padding, so the blanks are
+// skipped eight at a time.
 size_t TrimmedLength(const uint8_t* p, size_t n) {
+  constexpr uint64_t kBlanks = 0x2020202020202020ULL;
+  while (n >= 8) {
+    uint64_t word;
+    std::memcpy(&word, p + n - 8, 8);
+    if (word != kBlanks) break;
+    n -= 8;
+  }
   while (n > 0 && p[n - 1] == ' ') --n;
   return n;
 }

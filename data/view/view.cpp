@@ -309,7 +309,10 @@ int32_t View::Impl::Extend(ScanDirection d) {
       break;
     case Source::kForward:
     case Source::kBackward:
-      if ((source == Source::kForward) != forward) {
+      if (rows.empty()) {
+        // Nothing read yet to resume at (a locator's start found no row that way): start over.
+        if (const int32_t e = step->Start(d)) return e;
+      } else if ((source == Source::kForward) != forward) {
         // The tree last read at the other end of the window: resume at this end's row.
         if (!RowIdentity(forward ? rows.back().offset : rows.front().offset, &skip)) {
           return BufferFailure();

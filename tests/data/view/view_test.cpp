@@ -438,6 +438,12 @@ TEST_F(ViewTest, LocatorStartsAtTheBufferValues) {
     EXPECT_EQ(Read(*notes).memo, "memo 12");
     ASSERT_EQ(v.Previous(), 0);
     EXPECT_EQ(Read(*notes).memo, "memo 11");
+    // A start beyond every row: nothing forwards, the last row backwards.
+    Fill(*notes, {"", ' ', 90000, 0, "", ' '});
+    ASSERT_EQ(v.Set(1), 0);
+    EXPECT_EQ(v.Next(), err::kRecordNotAvailable);
+    ASSERT_EQ(v.Previous(), 0);
+    EXPECT_EQ(Read(*notes).memo, "memo 29");
   }
 }
 
