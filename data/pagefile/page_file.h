@@ -17,6 +17,9 @@
 //   2. the header is written pointing at the log; flush;          (PrepareCommit ends here)
 //   3. every log record is copied to its own offset; flush;
 //   4. the header is written with an empty log and the change counter increased; flush.
+// That is four flushes a commit (three when no page that existed before changed: step 3 then
+// has nothing to copy). The flush after step 3 keeps a header saying "empty log" from reaching
+// the disk before the pages it relies on.
 // A reader or a later opener that finds a non-empty log either applies it (steps 3 and 4) or,
 // when it may not write, reads pages through it.
 //
