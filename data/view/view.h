@@ -166,6 +166,10 @@ class View {
   // an optional "+" or "-" in front, or UPPER(field) for a case-insensitive component. Returns 0,
   // or 76 ("Invalid Index String") for a name that is no field of the view's files.
   int32_t SetOrderText(std::string_view text);
+  // Appends components to the order, in the same text form: a tab's order added after its key
+  // ("-sno:notedate" after sno:Donyet). When the order is empty and a key is set, the key's own
+  // components come first.
+  int32_t AddOrderText(std::string_view text);
   [[nodiscard]] const std::vector<OrderComponent>& Order() const;
 
   // SETview: compiles the filter, plans and builds the steps and empties the row buffer. A

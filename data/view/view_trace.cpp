@@ -135,4 +135,16 @@ int32_t View::SetOrderText(std::string_view text) {
   return 0;
 }
 
+int32_t View::AddOrderText(std::string_view text) {
+  std::vector<OrderComponent> parsed;
+  const int32_t e = impl_->ParseOrder(text, &parsed);
+  if (e != 0) {
+    runtime::PostError(e);
+    return e;
+  }
+  if (impl_->order.empty() && impl_->key_choice) impl_->order = KeyOrder(*impl_->key_choice);
+  impl_->order.insert(impl_->order.end(), parsed.begin(), parsed.end());
+  return 0;
+}
+
 }  // namespace pellucor::data::view

@@ -383,6 +383,20 @@ TEST_F(ViewTest, DoneItemsOrderIsKeyThenNoteDateNewestFirst) {
                          (got[i - 1].first == got[i].first && got[i - 1].second > got[i].second);
     EXPECT_TRUE(ordered) << i;
   }
+  // The same order as the tab gives it: the key, then its added order.
+  View tab({notes.get(), {}, {}});
+  ASSERT_EQ(tab.Open(), 0);
+  tab.SetKey(Key("SNO:DONYET"));
+  tab.SetFilter("(sno:done='Y')");
+  ASSERT_EQ(tab.AddOrderText("-sno:notedate"), 0);
+  ASSERT_EQ(tab.Order().size(), 3u);
+  ASSERT_EQ(tab.Set(), 0);
+  for (const auto& [reminder_date, note_date] : got) {
+    ASSERT_EQ(tab.Next(), 0);
+    EXPECT_EQ(Read(*notes).reminder_date, reminder_date);
+    EXPECT_EQ(Read(*notes).note_date, note_date);
+  }
+  EXPECT_EQ(tab.Next(), err::kRecordNotAvailable);
   // PREVIOUS first on a sorting view gives the last row.
   ASSERT_EQ(v.Set(), 0);
   ASSERT_EQ(v.Previous(), 0);
