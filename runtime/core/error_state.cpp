@@ -173,7 +173,9 @@ void RegisterErrorText(int32_t code, std::string_view text) {
   Registered().emplace_back(code, text);
 }
 
-const ErrorState& Errors() { return state; }
+const ErrorState& Errors() {
+  return state;
+}
 
 void ClearError() {
   state.code = 0;
@@ -210,7 +212,9 @@ void SetFileError(std::string_view code_text, std::string_view text) {
   state.file_error = std::string(text.substr(0, 255));
 }
 
-int32_t ErrorCode() { return state.code; }
+int32_t ErrorCode() {
+  return state.code;
+}
 
 std::string ErrorText() {
   std::string padded = state.text;

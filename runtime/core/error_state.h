@@ -75,9 +75,9 @@ std::string ErrorTextFor(int32_t code);
 
 struct ErrorState {
   int32_t code = 0;
-  std::string text;  // at most 79 characters; reads as kept blank padded in 80
-  const void* file = nullptr;  // the file (its declaration) of the last error, or none
-  int32_t system_error = 0;    // the operating-system error number of the last failure
+  std::string text;             // at most 79 characters; reads as kept blank padded in 80
+  const void* file = nullptr;   // the file (its declaration) of the last error, or none
+  int32_t system_error = 0;     // the operating-system error number of the last failure
   std::string file_error_code;  // up to 80 characters, filled by a driver
   std::string file_error;       // up to 255 characters, filled by a driver
 };

@@ -31,7 +31,9 @@ std::function<void(const std::string&, const std::string&)>& Presenter() {
 }
 }  // namespace
 
-HaltHook SetHaltHook(HaltHook hook) { return std::exchange(Hook(), std::move(hook)); }
+HaltHook SetHaltHook(HaltHook hook) {
+  return std::exchange(Hook(), std::move(hook));
+}
 
 void SetFatalPresenter(std::function<void(const std::string&, const std::string&)> show) {
   Presenter() = std::move(show);
