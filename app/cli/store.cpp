@@ -58,21 +58,6 @@ std::string Identity(const uint8_t* record) {
   return bytes;
 }
 
-// The key's components as an order text ("+sno:REMINDER,+sno:REMINDERDATE,+sno:TOPIC").
-std::string KeyOrderText(const data::FileDecl& decl, const data::KeyDecl& key) {
-  const auto layout = data::DecodeRecordDescriptor(decl.record_descriptor);
-  std::string text;
-  if (!layout) return text;
-  for (const int32_t c : key.components) {
-    const size_t field = static_cast<size_t>(c < 0 ? -c : c);
-    if (field == 0 || field > layout->fields.size()) continue;
-    if (!text.empty()) text += ',';
-    text += c < 0 ? '-' : '+';
-    text += layout->fields[field - 1].label;
-  }
-  return text;
-}
-
 }  // namespace
 
 struct NoteStore::Slot {
@@ -240,8 +225,7 @@ int32_t NoteStore::List(const ListRequest& request, std::vector<Note>* notes) {
       view.SetKey(key);
       view.SetFilter(filter);
       if (!request.added_order.empty()) {
-        const std::string order = KeyOrderText(decl, *key) + "," + request.added_order;
-        if (const int32_t e = view.SetOrderText(order); e != 0) {
+        if (const int32_t e = view.AddOrderText(request.added_order); e != 0) {
           return Fail(e, "cannot order the notes");
         }
       }
