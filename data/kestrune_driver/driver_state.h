@@ -86,6 +86,18 @@ inline constexpr uint32_t kMemosNotRead = 0x40;
 inline constexpr uint32_t kFullBuild = 0x100;
 }  // namespace table_flag
 
+// A dynamic index built by BUILDdyn or BUILDdynfilter. Its entries live in memory for as long as
+// the table is open: CLOSE drops them with the table, and writes do not maintain them (like an
+// INDEX, it shows the data as it was when it was built).
+struct DynamicIndex {
+  const KeyDecl* key = nullptr;
+  std::string components;                // the component text it was built from
+  kestrune::TableDefinition definition;  // the table's fields and this index as its only key
+  kestrune::KeyContext context;          // points into definition
+  // (key value with the record number appended, record number), sorted by key value.
+  std::vector<std::pair<Bytes, kestrune::RecordNumber>> entries;
+};
+
 // One FILE that is open (or being opened): lives in the driver file block.
 struct OpenTable : DriverFileState {
   ~OpenTable() override;
@@ -139,6 +151,15 @@ struct OpenTable : DriverFileState {
   Bytes stored_buf;
   Bytes old_record_buf;
   Bytes old_key_buf;
+
+  std::vector<std::unique_ptr<DynamicIndex>> dynamic;
+  // Component texts given with SETPROPERTYkey "COMPONENTS", used by a BUILDdyn without a text.
+  std::vector<std::pair<const KeyDecl*, std::string>> dynamic_defaults;
+  // The sequence through a dynamic index: the index (nullptr: none), the entry a NEXT reads and
+  // one past the entry a PREVIOUS reads.
+  const DynamicIndex* dynamic_sequence = nullptr;
+  size_t dynamic_forward = 0;
+  size_t dynamic_backward = 0;
 };
 
 }  // namespace pellucor::data::kdriver

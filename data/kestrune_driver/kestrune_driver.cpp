@@ -78,6 +78,10 @@ OpResult RunRead(FileBlock& block, OpenTable& t, Op op, OpArgs& args) {
         break;
       case Op::kRECORDSkey: {
         const int k = kdriver::DefinitionKeyOf(block, t, args.key);
+        if (const kdriver::DynamicIndex* d = kdriver::DynamicIndexOf(t, args.key); k < 0 && d) {
+          r = OpResult::Value(static_cast<int64_t>(d->entries.size()));
+          break;
+        }
         r = k < 0 ? OpResult::Fail(err::kInvalidKeyFile)
                   : OpResult::Value(kdriver::ReadCounter(t, static_cast<uint8_t>(k)).count);
         break;
@@ -223,6 +227,17 @@ OpResult KestruneDriver::Handle(FileBlock& block, Op op, OpArgs& args) {
   switch (op) {
     case Op::kCLOSE:
       return kdriver::CloseTableOp(block);
+    case Op::kBUILDdyn:
+    case Op::kBUILDdynfilter: {
+      // Reads the data only: the entries are the open table's own.
+      if (const int32_t e = kdriver::BeginOperation(*t.file, OpKind::kRead); e != 0) {
+        return OpResult::Fail(e);
+      }
+      OpResult r = kdriver::BuildDynamicOp(block, t, op, args);
+      const int32_t end = kdriver::EndOperation(*t.file, &t);
+      if (r.error == 0 && end != 0) r.error = end;
+      return r;
+    }
     case Op::kSETfile:
     case Op::kSETfilekey:
     case Op::kSETfileptr:

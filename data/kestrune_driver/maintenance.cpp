@@ -198,21 +198,69 @@ OpResult SendOp(FileBlock& block, Op, OpArgs& args) {
   return OpResult::Fail(err::kInvalidParameterCount);
 }
 
+// Properties, by name (compared without regard to case and blanks); unknown names read as an
+// empty text and are ignored when set. Switches read as "1" when on and "" when off, and are set
+// on by any value but "", "0" and "OFF".
+//   GET_PROPERTY   CREATE, ENCRYPT, OEM, RECLAIM, THREAD (the attributes), DETAILS (the trace
+//                  details switch), FULLBUILD, DRIVER, NAME
+//   SET_PROPERTY   DETAILS, FULLBUILD (needs the table open)
+//   GETPROPERTYkey NAME, LABEL (the key's label), BUILT, COMPONENTS (a dynamic index's component
+//                  text), RECORDS (the entries of a built dynamic index)
+//   SETPROPERTYkey COMPONENTS: the component text a BUILDdyn without a text uses
 OpResult PropertyOp(FileBlock& block, Op op, OpArgs& args) {
-  if (op != Op::kGET_PROPERTY) return Driver::Unsupported();
   const std::string name = Upper(args.text);
+  OpenTable* t = block.driver_state ? &TableOf(block) : nullptr;
   auto flag = [](bool on) { return OpResult::Text(on ? "1" : ""); };
+  auto switched_on = [](const std::string& value) {
+    const std::string v = Upper(value);
+    return !v.empty() && v != "0" && v != "OFF";
+  };
+  switch (op) {
+    case Op::kGET_PROPERTY:
+      break;
+    case Op::kSET_PROPERTY:
+      if (name == "DETAILS") block.trace.details = switched_on(args.value);
+      if (name == "FULLBUILD" && t) {
+        if (switched_on(args.value)) {
+          t->flags |= table_flag::kFullBuild;
+        } else {
+          t->flags &= ~table_flag::kFullBuild;
+        }
+      }
+      return {};
+    case Op::kGETPROPERTYkey: {
+      const KeyDecl* key = args.key;
+      if (!key) return OpResult::Text("");
+      const DynamicIndex* d = t ? DynamicIndexOf(*t, key) : nullptr;
+      if (name == "NAME" || name == "LABEL") return OpResult::Text(key->label);
+      if (name == "BUILT") {
+        for (const KeySlot& slot : block.keys) {
+          if (slot.decl == key) return flag(!slot.must_be_built || slot.built);
+        }
+        return OpResult::Text("");
+      }
+      if (name == "COMPONENTS") return OpResult::Text(d ? d->components : std::string());
+      if (name == "RECORDS") return OpResult::Text(d ? std::to_string(d->entries.size()) : "");
+      return OpResult::Text("");
+    }
+    case Op::kSETPROPERTYkey:
+      if (name == "COMPONENTS" && t && args.key) {
+        std::erase_if(t->dynamic_defaults, [&](const auto& p) { return p.first == args.key; });
+        t->dynamic_defaults.emplace_back(args.key, args.value);
+      }
+      return {};
+    default:
+      return Driver::Unsupported();
+  }
   if (name == "CREATE") return flag(block.attributes & attr::kCreate);
   if (name == "ENCRYPT") return flag(block.attributes & attr::kEncrypt);
   if (name == "OEM") return flag(block.attributes & attr::kOem);
   if (name == "RECLAIM") return flag(block.attributes & attr::kReclaim);
   if (name == "THREAD") return flag(block.attributes & attr::kThread);
   if (name == "DETAILS") return flag(block.trace.details);
+  if (name == "FULLBUILD") return flag(t && (t->flags & table_flag::kFullBuild));
   if (name == "DRIVER") return OpResult::Text("KESTRUNE");
-  if (name == "NAME") {
-    OpenTable* t = block.driver_state ? &TableOf(block) : nullptr;
-    return OpResult::Text(t && t->file ? t->reported_name : block.name);
-  }
+  if (name == "NAME") return OpResult::Text(t && t->file ? t->reported_name : block.name);
   return OpResult::Text("");
 }
 

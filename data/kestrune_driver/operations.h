@@ -62,6 +62,14 @@ OpResult SendOp(FileBlock& block, Op op, OpArgs& args);
 OpResult PropertyOp(FileBlock& block, Op op, OpArgs& args);
 OpResult BlobOp(FileBlock& block, OpenTable& t, Op op, OpArgs& args);
 
+// dynamic_index.cpp: BUILDdyn, BUILDdynfilter and the sequences through a dynamic index.
+OpResult BuildDynamicOp(FileBlock& block, OpenTable& t, Op op, OpArgs& args);
+// The dynamic index of a key, or nullptr when it is not one or is not built.
+const DynamicIndex* DynamicIndexOf(const OpenTable& t, const KeyDecl* key);
+// SETkey, SETkeykey, NEXT, PREVIOUS through a dynamic index; false when the operation is not one
+// of those through a dynamic index (the ordinary path handles it).
+bool DynamicSequenceOp(FileBlock& block, OpenTable& t, Op op, OpArgs& args, OpResult* out);
+
 // transactions.cpp
 OpResult LogoutOp(FileBlock& block, OpenTable& t);
 OpResult CommitOp(FileBlock& block, OpenTable& t, Op op);

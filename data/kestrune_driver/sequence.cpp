@@ -230,6 +230,7 @@ int DefinitionKeyOf(const FileBlock& block, const OpenTable& t, const KeyDecl* k
 }
 
 OpResult SequenceOp(FileBlock& block, OpenTable& t, Op op, OpArgs& args) {
+  if (OpResult r; DynamicSequenceOp(block, t, op, args, &r)) return r;
   const int def_key = args.key ? DefinitionKeyOf(block, t, args.key) : -1;
   auto needs_key = [&]() { return def_key < 0; };
   switch (op) {
