@@ -25,28 +25,6 @@ constexpr TypeCode kTypes[] = {
     TypeCode::kBFloat8, TypeCode::kString,  TypeCode::kCString,  TypeCode::kPString,
     TypeCode::kMemo,    TypeCode::kGroup,   TypeCode::kBlob};
 
-uint32_t FixedSize(TypeCode t) {
-  switch (t) {
-    case TypeCode::kByte:
-      return 1;
-    case TypeCode::kShort:
-    case TypeCode::kUShort:
-      return 2;
-    case TypeCode::kDate:
-    case TypeCode::kTime:
-    case TypeCode::kLong:
-    case TypeCode::kULong:
-    case TypeCode::kSReal:
-    case TypeCode::kBFloat4:
-      return 4;
-    case TypeCode::kReal:
-    case TypeCode::kBFloat8:
-      return 8;
-    default:
-      return 0;
-  }
-}
-
 void Check(bool ok) {
   if (!ok) std::abort();
 }
@@ -113,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TypeCode type = kTypes[data[0] % (sizeof kTypes / sizeof kTypes[0])];
   const int places = data[1] % 40;
   std::vector<uint8_t> bytes(data + 2, data + size);
-  const uint32_t fixed = FixedSize(type);
+  const uint32_t fixed = FixedTypeSize(type);
   if (fixed != 0) bytes.resize(fixed);
   if (bytes.empty()) bytes.push_back(0);
   ExerciseLayout(type, places, bytes);

@@ -142,9 +142,8 @@ struct RecordLayout {
   std::vector<FieldInfo> fields;  // fields[i] is field number i + 1
 };
 
-// The stored size of one element of a type, or 0 when the type has no fixed size (strings,
-// decimals, GROUP: their size is declared) or cannot stand in a record.
-uint32_t FixedTypeSize(runtime::TypeCode type);
+// The stored size of one element of a type: runtime::FixedTypeSize (0 for declared sizes).
+using runtime::FixedTypeSize;
 
 // Decodes a record descriptor. Returns std::nullopt for a descriptor that does not hold together
 // (unknown or unusable type codes, lengths that overrun the bytes, field sizes that do not add up

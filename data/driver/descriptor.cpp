@@ -73,28 +73,6 @@ class Reader {
 
 }  // namespace
 
-uint32_t FixedTypeSize(TypeCode type) {
-  switch (type) {
-    case TypeCode::kByte:
-      return 1;
-    case TypeCode::kShort:
-    case TypeCode::kUShort:
-      return 2;
-    case TypeCode::kDate:
-    case TypeCode::kTime:
-    case TypeCode::kLong:
-    case TypeCode::kULong:
-    case TypeCode::kSReal:
-    case TypeCode::kBFloat4:
-      return 4;
-    case TypeCode::kReal:
-    case TypeCode::kBFloat8:
-      return 8;
-    default:
-      return 0;
-  }
-}
-
 void AppendLengthCode(std::vector<uint8_t>& out, uint32_t length) {
   if (length < 0x20) {
     out.push_back(static_cast<uint8_t>(length));

@@ -15,29 +15,6 @@ bool IsStringLayout(TypeCode t) {
   return t == TypeCode::kString || t == TypeCode::kCString || t == TypeCode::kPString;
 }
 
-// The size of one element of a fixed-size numeric type, or 0 for the others.
-size_t NumericElementSize(TypeCode t) {
-  switch (t) {
-    case TypeCode::kByte:
-      return 1;
-    case TypeCode::kShort:
-    case TypeCode::kUShort:
-      return 2;
-    case TypeCode::kDate:
-    case TypeCode::kTime:
-    case TypeCode::kLong:
-    case TypeCode::kULong:
-    case TypeCode::kSReal:
-    case TypeCode::kBFloat4:
-      return 4;
-    case TypeCode::kReal:
-    case TypeCode::kBFloat8:
-      return 8;
-    default:
-      return 0;
-  }
-}
-
 // Types whose bytes a record holds.
 bool IsRecordType(TypeCode t) {
   switch (t) {
@@ -182,7 +159,7 @@ std::string CheckDefinition(const TableDefinition& def) {
     if (f.element_count == 0 || f.size % f.element_count != 0) {
       return FieldName(i, f.label) + ": size is not a whole number of elements";
     }
-    const size_t element = NumericElementSize(f.type);
+    const size_t element = runtime::FixedTypeSize(f.type);
     if (element != 0 && f.size != element * f.element_count) {
       return FieldName(i, f.label) + ": size does not fit its type";
     }
@@ -199,7 +176,7 @@ std::string CheckDefinition(const TableDefinition& def) {
       }
       const FieldDef& f = def.fields[c.field_index];
       // A numeric component is one value: its bytes are turned around as a whole.
-      if (NumericElementSize(f.type) != 0 && f.element_count != 1) {
+      if (runtime::FixedTypeSize(f.type) != 0 && f.element_count != 1) {
         return KeyName(k, key.label) + ": component is a dimensioned number";
       }
       length += f.size;

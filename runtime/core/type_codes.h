@@ -52,4 +52,28 @@ constexpr bool IsTextType(TypeCode t) {
          t == TypeCode::kGroup;
 }
 
+// The storage size of a fixed-size type (BYTE 1; SHORT, USHORT 2; DATE, TIME, LONG, ULONG, SREAL,
+// BFLOAT4 4; REAL, BFLOAT8 8), or 0 for the types whose size comes from their declaration.
+constexpr uint32_t FixedTypeSize(TypeCode t) {
+  switch (t) {
+    case TypeCode::kByte:
+      return 1;
+    case TypeCode::kShort:
+    case TypeCode::kUShort:
+      return 2;
+    case TypeCode::kDate:
+    case TypeCode::kTime:
+    case TypeCode::kLong:
+    case TypeCode::kULong:
+    case TypeCode::kSReal:
+    case TypeCode::kBFloat4:
+      return 4;
+    case TypeCode::kReal:
+    case TypeCode::kBFloat8:
+      return 8;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace pellucor::runtime

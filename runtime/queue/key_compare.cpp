@@ -22,31 +22,8 @@ int Order3(T a, T b) {
   return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-// The storage size a fixed-size type needs; 0 for types of declared size.
-uint32_t FixedSize(TypeCode type) {
-  switch (type) {
-    case TypeCode::kByte:
-      return 1;
-    case TypeCode::kShort:
-    case TypeCode::kUShort:
-      return 2;
-    case TypeCode::kDate:
-    case TypeCode::kTime:
-    case TypeCode::kLong:
-    case TypeCode::kULong:
-    case TypeCode::kSReal:
-    case TypeCode::kBFloat4:
-      return 4;
-    case TypeCode::kReal:
-    case TypeCode::kBFloat8:
-      return 8;
-    default:
-      return 0;
-  }
-}
-
 bool HasOrder(TypeCode type) {
-  return FixedSize(type) != 0 || type == TypeCode::kDecimal || type == TypeCode::kPDecimal ||
+  return FixedTypeSize(type) != 0 || type == TypeCode::kDecimal || type == TypeCode::kPDecimal ||
          IsTextType(type);
 }
 
@@ -232,7 +209,7 @@ bool ResolveKey(const QueueDescriptor& descriptor, std::span<const QueueKeyCompo
     if (number > static_cast<int64_t>(descriptor.fields.size())) return false;
     const QueueField& field = descriptor.fields[static_cast<size_t>(number - 1)];
     if (!HasOrder(field.type) || field.size == 0) return false;
-    const uint32_t fixed = FixedSize(field.type);
+    const uint32_t fixed = FixedTypeSize(field.type);
     if (fixed != 0 && field.size != fixed) return false;
     if (field.offset > descriptor.size || field.size > descriptor.size - field.offset) return false;
     key.parts.push_back(
