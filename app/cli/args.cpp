@@ -16,7 +16,7 @@ void ParsedArgs::Set(std::string_view name, std::string value) {
   values_[std::string(name)] = std::move(value);
 }
 
-bool ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> specs,
+bool ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> known,
                ParsedArgs* out, std::string* error) {
   bool options_ended = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -39,11 +39,11 @@ bool ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> sp
       inline_value = std::string(name.substr(eq + 1));
       name = name.substr(0, eq);
     }
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& s : specs) {
-      if (s.name == name) spec = &s;
+    const OptionSpec* option = nullptr;
+    for (const OptionSpec& s : known) {
+      if (s.name == name) option = &s;
     }
-    if (!spec) {
+    if (!option) {
       *error = "unknown option --" + std::string(name);
       return false;
     }
@@ -51,7 +51,7 @@ bool ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> sp
       *error = "the option --" + std::string(name) + " is given twice";
       return false;
     }
-    if (spec->kind == OptionKind::kFlag) {
+    if (option->kind == OptionKind::kFlag) {
       if (inline_value) {
         *error = "the option --" + std::string(name) + " takes no value";
         return false;

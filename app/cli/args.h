@@ -33,7 +33,7 @@ class ParsedArgs {
 
 // Parses `args` (the words after the command). Returns false with *error set for an unknown
 // option, a value missing, a value given to a flag, or an option given twice.
-[[nodiscard]] bool ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> specs,
+[[nodiscard]] bool ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> known,
                              ParsedArgs* out, std::string* error);
 
 }  // namespace pellucor::app::cli
