@@ -130,14 +130,12 @@ bool PageFile::Impl::Finish() {
 
 void PageFile::Impl::AfterCommit() {
   committed = pf.header_;
-  for (auto& chain : chains) {
-    for (auto& p : chain) {
-      p->dirty = false;
-      p->image.clear();
-      p->image.shrink_to_fit();
-      p->image_number = kNoRoot;
-      p->image_blocks = 0;
-    }
+  for (auto& [number, p] : pages) {
+    p->dirty = false;
+    p->image.clear();
+    p->image.shrink_to_fit();
+    p->image_number = kNoRoot;
+    p->image_blocks = 0;
   }
   dirty = 0;
   dead_slots.clear();

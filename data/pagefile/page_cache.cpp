@@ -1,5 +1,6 @@
-// The page cache: pages by number in 100 hash chains (page number modulo 100). Clean pages may
-// be dropped between operations; dirty and unplaced pages stay until the commit writes them.
+// The page cache: pages by number in a hash map. Clean pages may be dropped between
+// operations, least recently used leaves first, so the root and inner pages that every descent
+// passes through stay; dirty and unplaced pages stay until the commit writes them.
 #include <algorithm>
 
 #include "data/pagefile/page_file_impl.h"
@@ -11,15 +12,10 @@ using kestrune::Page;
 using kestrune::PagePrefix;
 
 CachedPage* PageFile::Impl::Find(uint32_t number) {
-  auto& chain = chains[number % kCacheChains];
-  for (size_t i = 0; i < chain.size(); ++i) {
-    if (chain[i]->number == number) {
-      // Keep recently used pages at the front of their chain.
-      if (i > 4) std::swap(chain[i], chain[i / 2]);
-      return chain[i > 4 ? i / 2 : i].get();
-    }
-  }
-  return nullptr;
+  auto it = pages.find(number);
+  if (it == pages.end()) return nullptr;
+  it->second->last_used = ++use_counter;
+  return it->second.get();
 }
 
 CachedPage* PageFile::Impl::Get(uint32_t number) {
@@ -30,8 +26,9 @@ CachedPage* PageFile::Impl::Get(uint32_t number) {
   if (int32_t error = ReadPage(number, &page->page, &prefix)) runtime::InternalErrorStop(error);
   page->number = number;
   page->blocks = static_cast<uint8_t>(kestrune::BlocksFor(prefix.stored_length));
+  page->last_used = ++use_counter;
   CachedPage* raw = page.get();
-  chains[number % kCacheChains].push_back(std::move(page));
+  pages.emplace(number, std::move(page));
   ++cached;
   return raw;
 }
@@ -40,8 +37,9 @@ CachedPage* PageFile::Impl::NewPage(uint8_t level) {
   auto page = std::make_unique<CachedPage>();
   page->number = next_temp++;
   page->page.set_level(level);
+  page->last_used = ++use_counter;
   CachedPage* raw = page.get();
-  chains[raw->number % kCacheChains].push_back(std::move(page));
+  pages.emplace(raw->number, std::move(page));
   ++cached;
   MarkDirty(raw);
   return raw;
@@ -58,28 +56,26 @@ void PageFile::Impl::MarkDirty(CachedPage* page) {
 }
 
 void PageFile::Impl::Rekey(CachedPage* page, uint32_t number) {
-  auto& from = chains[page->number % kCacheChains];
-  auto it = std::find_if(from.begin(), from.end(), [&](const auto& p) { return p.get() == page; });
-  std::unique_ptr<CachedPage> owned = std::move(*it);
-  from.erase(it);
+  auto node = pages.extract(page->number);
+  if (node.empty() || node.mapped().get() != page) runtime::InternalErrorStop(kErrLostPage);
   page->number = number;
-  chains[number % kCacheChains].push_back(std::move(owned));
+  node.key() = number;
+  if (!pages.insert(std::move(node)).inserted) runtime::InternalErrorStop(kErrLostPage);
 }
 
 void PageFile::Impl::FreePage(CachedPage* page) {
   if (page->number < kFirstTempPage) dead_slots[page->number] = page->blocks;
   if (page->dirty) --dirty;
-  auto& chain = chains[page->number % kCacheChains];
-  auto it =
-      std::find_if(chain.begin(), chain.end(), [&](const auto& p) { return p.get() == page; });
-  chain.erase(it);
+  auto it = pages.find(page->number);
+  if (it == pages.end() || it->second.get() != page) runtime::InternalErrorStop(kErrLostPage);
+  pages.erase(it);
   --cached;
   ++version;
   BeginChange();
 }
 
 void PageFile::Impl::DropAll() {
-  for (auto& chain : chains) chain.clear();
+  pages.clear();
   cached = 0;
   dirty = 0;
   dead_slots.clear();
@@ -89,25 +85,47 @@ void PageFile::Impl::DropAll() {
 
 void PageFile::Impl::MaybeEvict() {
   if (cached <= cache_limit) return;
-  // Crude but cheap: drop every clean page; the ones in use come back on the next reads.
-  for (auto& chain : chains) {
-    std::erase_if(chain, [&](const auto& p) {
-      if (p->dirty) return false;
-      --cached;
-      return true;
-    });
+  // Evict down to a little below the limit, so that a scan over more pages than the cache holds
+  // pays for one selection every few hundred reads rather than one per read.
+  const size_t target = cache_limit - cache_limit / 8;
+  // Clean leaves go first, oldest first; clean inner pages only when leaves are not enough.
+  // Dirty pages (which include every unplaced one) are never dropped: the file has no copy.
+  std::vector<CachedPage*> leaves;
+  std::vector<CachedPage*> inner;
+  for (auto& [number, p] : pages) {
+    if (p->dirty) continue;
+    (p->page.is_leaf() ? leaves : inner).push_back(p.get());
   }
+  size_t excess = cached - target;
+  auto by_age = [](const CachedPage* a, const CachedPage* b) {
+    return a->last_used < b->last_used;
+  };
+  std::vector<uint32_t> victims;
+  for (std::vector<CachedPage*>* group : {&leaves, &inner}) {
+    if (excess == 0) break;
+    const size_t take = std::min(excess, group->size());
+    if (take < group->size()) {
+      std::nth_element(group->begin(), group->begin() + static_cast<std::ptrdiff_t>(take),
+                       group->end(), by_age);
+    }
+    for (size_t i = 0; i < take; ++i) victims.push_back((*group)[i]->number);
+    excess -= take;
+  }
+  if (victims.empty()) return;
+  for (uint32_t number : victims) pages.erase(number);
+  cached -= victims.size();
   ++version;
 }
 
 std::vector<CachedPage*> PageFile::Impl::DirtyPages() {
   std::vector<CachedPage*> out;
   out.reserve(dirty);
-  for (auto& chain : chains) {
-    for (auto& p : chain) {
-      if (p->dirty) out.push_back(p.get());
-    }
+  for (auto& [number, p] : pages) {
+    if (p->dirty) out.push_back(p.get());
   }
+  // In page number order, so that placement and the log come out the same for the same changes.
+  std::sort(out.begin(), out.end(),
+            [](const CachedPage* a, const CachedPage* b) { return a->number < b->number; });
   return out;
 }
 

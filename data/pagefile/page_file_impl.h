@@ -28,7 +28,6 @@
 namespace pellucor::data::pagefile {
 
 inline constexpr uint32_t kFirstTempPage = 0x80000000u;
-inline constexpr size_t kCacheChains = 100;
 
 // Inner states of the page file that a sound file and correct callers never reach.
 inline constexpr int32_t kErrPageInNoRegion = 1735;
@@ -48,6 +47,7 @@ struct CachedPage {
   std::vector<uint8_t> image;
   uint32_t image_number = kNoRoot;
   uint8_t image_blocks = 0;
+  uint64_t last_used = 0;  // the cache's use counter at the last lookup; eviction drops the oldest
 };
 
 class PageFile::Impl {
@@ -75,7 +75,11 @@ class PageFile::Impl {
   // Reads page `number` as stored (through the log when one is pending). 0 or the error number.
   int32_t ReadPage(uint32_t number, kestrune::Page* out, kestrune::PagePrefix* prefix);
 
-  std::array<std::vector<std::unique_ptr<CachedPage>>, kCacheChains> chains;
+  // Pages by number. Entries own their pages, so a CachedPage* stays valid until the page is
+  // freed, dropped or evicted; eviction only happens at the start of an operation, when nothing
+  // but page numbers (cursor paths) refers to cached pages.
+  std::unordered_map<uint32_t, std::unique_ptr<CachedPage>> pages;
+  uint64_t use_counter = 0;
   size_t cached = 0;
   size_t dirty = 0;
   std::map<uint32_t, uint8_t> dead_slots;  // page number -> blocks
