@@ -209,7 +209,7 @@ bool Page::NeedsSplit() const {
 }
 
 void Page::Compact() {
-  std::vector<uint8_t> fresh;
+  Arena fresh;
   fresh.reserve(arena_.size() - std::min(garbage_, arena_.size()));
   for (Ref& r : refs_) {
     const size_t offset = fresh.size();
@@ -396,9 +396,11 @@ PageDecodeResult DecodePage(std::span<const uint8_t> stored, Page* out) {
   const std::span<const uint8_t> children =
       stored.subspan(kPagePrefixSize, prefix_length - kPagePrefixSize);
   std::span<const uint8_t> body = stored.subspan(prefix_length, p.stored_length - prefix_length);
-  std::vector<uint8_t> unpacked;
+  // One buffer per thread for the unpacked body, kept at the largest size a page can have, so a
+  // page read costs neither an allocation nor zeroing of 64 KB.
+  thread_local std::vector<uint8_t> unpack_buffer(size_t{0xFFFF});
   if (p.stored_length < p.unpacked_length) {
-    unpacked.resize(p.unpacked_length - prefix_length);
+    const std::span<uint8_t> unpacked(unpack_buffer.data(), p.unpacked_length - prefix_length);
     const RleUnpackResult r = RleUnpack(body, unpacked);
     if (!r.ok()) {
       result.error = r.error;

@@ -26,7 +26,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace pellucor::data::kestrune {
@@ -139,11 +141,31 @@ class Page {
   uint32_t Append(std::span<const uint8_t> key, std::span<const uint8_t> data);
   void NoteGarbage(size_t bytes);
 
+  // Bytes the arena grows by are written at once (entries are copied in), so growing it need
+  // not zero them first: a page read from the file fills ~10 KB of arena per cache miss.
+  template <class T>
+  struct UninitializedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+      using other = UninitializedAllocator<U>;
+    };
+    using std::allocator<T>::allocator;
+    template <class U>
+    void construct(U* p) noexcept {
+      ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+      ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+  };
+  using Arena = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
+
   uint8_t level_ = 0;
   uint32_t size_account_ = kPagePrefixSize;
   size_t garbage_ = 0;
   std::vector<Ref> refs_;
-  std::vector<uint8_t> arena_;
+  Arena arena_;
 };
 
 enum class PackMode {

@@ -1,5 +1,7 @@
 #include "data/kestrune/rle.h"
 
+#include <cstring>
+
 namespace pellucor::data::kestrune {
 namespace {
 
@@ -35,9 +37,18 @@ bool RlePack(std::span<const uint8_t> text, std::vector<uint8_t>* out) {
   size_t literal_start = 0;  // first byte not yet written
   size_t i = 0;
   bool any_run = false;
+  const uint8_t* p = text.data();
   while (i < n) {
     size_t j = i + 1;
-    while (j < n && text[j] == text[i]) ++j;
+    // Runs (a note's blank padding) are walked eight bytes at a time.
+    if (j + 8 <= n && p[j] == p[i]) {
+      uint64_t pattern = 0x0101010101010101ull * p[i];
+      for (uint64_t word; j + 8 <= n; j += 8) {
+        std::memcpy(&word, p + j, 8);
+        if (word != pattern) break;
+      }
+    }
+    while (j < n && p[j] == p[i]) ++j;
     const size_t run = j - i;
     if (run >= 4) {
       // The group carries the literals up to and including the run's first byte.
@@ -78,7 +89,7 @@ RleUnpackResult RleUnpack(std::span<const uint8_t> packed, std::span<uint8_t> ou
       result.error = kErrUnpackLiteralOverrun;
       break;
     }
-    for (size_t k = 0; k < literals; ++k) out[out_pos + k] = packed[in_pos + k];
+    if (literals != 0) std::memcpy(out.data() + out_pos, packed.data() + in_pos, literals);
     out_pos += literals;
     in_pos += literals;
     if (out_pos == total) break;
@@ -88,8 +99,7 @@ RleUnpackResult RleUnpack(std::span<const uint8_t> packed, std::span<uint8_t> ou
       result.error = kErrUnpackRepeatOverrun;
       break;
     }
-    const uint8_t b = out[out_pos - 1];
-    for (size_t k = 0; k < repeat; ++k) out[out_pos + k] = b;
+    if (repeat != 0) std::memset(out.data() + out_pos, out[out_pos - 1], repeat);
     out_pos += repeat;
   }
   result.consumed = in_pos;

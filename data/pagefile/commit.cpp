@@ -130,14 +130,15 @@ bool PageFile::Impl::Finish() {
 
 void PageFile::Impl::AfterCommit() {
   committed = pf.header_;
-  for (auto& [number, p] : pages) {
+  // Only dirty pages carry images: placement and the log encode nothing else.
+  for (CachedPage* p : dirty) {
     p->dirty = false;
     p->image.clear();
     p->image.shrink_to_fit();
     p->image_number = kNoRoot;
     p->image_blocks = 0;
   }
-  dirty = 0;
+  dirty.clear();
   dead_slots.clear();
   next_temp = kFirstTempPage;
   prepared = false;

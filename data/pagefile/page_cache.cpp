@@ -48,7 +48,7 @@ CachedPage* PageFile::Impl::NewPage(uint8_t level) {
 void PageFile::Impl::MarkDirty(CachedPage* page) {
   if (!page->dirty) {
     page->dirty = true;
-    ++dirty;
+    dirty.insert(page);
   }
   page->image_number = kNoRoot;
   ++version;
@@ -65,7 +65,7 @@ void PageFile::Impl::Rekey(CachedPage* page, uint32_t number) {
 
 void PageFile::Impl::FreePage(CachedPage* page) {
   if (page->number < kFirstTempPage) dead_slots[page->number] = page->blocks;
-  if (page->dirty) --dirty;
+  if (page->dirty) dirty.erase(page);
   auto it = pages.find(page->number);
   if (it == pages.end() || it->second.get() != page) runtime::InternalErrorStop(kErrLostPage);
   pages.erase(it);
@@ -77,7 +77,7 @@ void PageFile::Impl::FreePage(CachedPage* page) {
 void PageFile::Impl::DropAll() {
   pages.clear();
   cached = 0;
-  dirty = 0;
+  dirty.clear();
   dead_slots.clear();
   next_temp = kFirstTempPage;
   ++version;
@@ -119,10 +119,7 @@ void PageFile::Impl::MaybeEvict() {
 
 std::vector<CachedPage*> PageFile::Impl::DirtyPages() {
   std::vector<CachedPage*> out;
-  out.reserve(dirty);
-  for (auto& [number, p] : pages) {
-    if (p->dirty) out.push_back(p.get());
-  }
+  out.assign(dirty.begin(), dirty.end());
   // In page number order, so that placement and the log come out the same for the same changes.
   std::sort(out.begin(), out.end(),
             [](const CachedPage* a, const CachedPage* b) { return a->number < b->number; });

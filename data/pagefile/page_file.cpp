@@ -209,7 +209,7 @@ uint32_t PageFile::NextNumber() {
 }
 
 size_t PageFile::DirtyPageCount() const {
-  return impl_->dirty;
+  return impl_->dirty.size();
 }
 
 bool PageFile::Commit() {

@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "data/kestrune/page_codec.h"
@@ -81,7 +82,8 @@ class PageFile::Impl {
   std::unordered_map<uint32_t, std::unique_ptr<CachedPage>> pages;
   uint64_t use_counter = 0;
   size_t cached = 0;
-  size_t dirty = 0;
+  // The dirty pages, so that a commit costs what it changed, not what the cache holds.
+  std::unordered_set<CachedPage*> dirty;
   std::map<uint32_t, uint8_t> dead_slots;  // page number -> blocks
   uint32_t next_temp = kFirstTempPage;
   uint64_t version = 1;  // changes whenever a cursor's path may have become wrong
