@@ -67,9 +67,14 @@ bool PageFile::Impl::Prepare(LoggedHeader logged) {
   prepared_records.clear();
   for (CachedPage* page : DirtyPages()) {
     if (page->number >= kFirstTempPage) runtime::InternalErrorStop(kErrLostPage);
-    // Pages that placement renumbered or whose child numbers changed are encoded again; their
-    // size cannot change, since own offset and child numbers lie in the unpacked prefix.
-    if (page->image_number != page->number) EncodeImage(page);
+    // Pages that placement renumbered or whose child numbers changed keep their image with the
+    // prefix rewritten: own offset and child numbers lie in the unpacked prefix, so neither the
+    // packed entries nor the size change.
+    if (page->image_number == kNoRoot) {
+      EncodeImage(page);
+    } else if (page->image_number != page->number || !page->page.is_leaf()) {
+      PatchImage(page);
+    }
     if (page->image_blocks != page->blocks) runtime::InternalErrorStop(kErrPageMisplaced);
     ++pf.stats_.pages_written;
     const uint64_t offset = kestrune::PageOffset(page->number);

@@ -55,6 +55,15 @@ void PageFile::Impl::MarkDirty(CachedPage* page) {
   BeginChange();
 }
 
+void PageFile::Impl::MarkMoved(CachedPage* page) {
+  if (!page->dirty) {
+    page->dirty = true;
+    dirty.insert(page);
+  }
+  ++version;
+  BeginChange();
+}
+
 void PageFile::Impl::Rekey(CachedPage* page, uint32_t number) {
   auto node = pages.extract(page->number);
   if (node.empty() || node.mapped().get() != page) runtime::InternalErrorStop(kErrLostPage);

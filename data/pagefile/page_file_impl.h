@@ -67,6 +67,9 @@ class PageFile::Impl {
   CachedPage* Get(uint32_t number);
   CachedPage* NewPage(uint8_t level);
   void MarkDirty(CachedPage* page);
+  // A page that only moved (its own number) or whose child numbers changed: dirty, but an image
+  // already made keeps its entries and only has its unpacked prefix rewritten (PatchImage).
+  void MarkMoved(CachedPage* page);
   void Rekey(CachedPage* page, uint32_t number);
   // Removes a page that left the tree; a placed one leaves a dead slot.
   void FreePage(CachedPage* page);
@@ -114,6 +117,8 @@ class PageFile::Impl {
   void MakeRoom(size_t region, uint32_t min_start);
   void CompactDeadSlots();
   void EncodeImage(CachedPage* page);
+  // Rewrites the own offset and the child numbers of an image made before the page moved.
+  void PatchImage(CachedPage* page);
 
   // ---- log and commit (commit.cpp) ----
   // What the header written in step 2 holds besides the log pointers.

@@ -27,6 +27,24 @@ void PageFile::Impl::EncodeImage(CachedPage* page) {
   page->image_blocks = static_cast<uint8_t>(r.blocks);
 }
 
+void PageFile::Impl::PatchImage(CachedPage* page) {
+  auto put32 = [](uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  const kestrune::Page& pg = page->page;
+  if (page->image.size() < kestrune::kPagePrefixSize + kestrune::kChildNumberSize * pg.count() ||
+      page->image_blocks != page->blocks) {
+    EncodeImage(page);
+    return;
+  }
+  put32(page->image.data(), static_cast<uint32_t>(kestrune::PageOffset(page->number)));
+  for (size_t i = 0; !pg.is_leaf() && i < pg.count(); ++i) {
+    put32(page->image.data() + kestrune::kPagePrefixSize + kestrune::kChildNumberSize * i,
+          pg.Child(i));
+  }
+  page->image_number = page->number;
+}
+
 PageFile::Impl::ParentRef PageFile::Impl::FindParent(CachedPage* page) {
   if (page->number == pf.header_.root) return {};
   if (page->page.empty()) runtime::InternalErrorStop(kErrTreeShape);
@@ -58,11 +76,11 @@ void PageFile::Impl::Renumber(CachedPage* page, uint32_t number) {
   Rekey(page, number);
   if (ref.parent) {
     ref.parent->page.SetChild(ref.index, number);
-    MarkDirty(ref.parent);
+    MarkMoved(ref.parent);
   } else {
     pf.header_.root = number;
   }
-  MarkDirty(page);
+  MarkMoved(page);
 }
 
 void PageFile::Impl::MakeRoom(size_t e, uint32_t min_start) {
