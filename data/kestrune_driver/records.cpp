@@ -212,8 +212,10 @@ int32_t ReadRecord(FileBlock& block, OpenTable& t, kestrune::RecordNumber record
   ReleaseHold(t);
   t.flags &= ~table_flag::kWatched;
   t.current = 0;
-  // 2. The data entry.
-  if (!LoadStored(t, record, &t.scratch)) {
+  // 2. The data entry, read in place: it goes straight into the record buffer.
+  kestrune::DataKey(t.table, record, &t.key_buf2);
+  std::span<const uint8_t> stored;
+  if (!t.file->pf->Peek(t.key_buf2, &stored)) {
     t.flags &= ~(table_flag::kHoldRequested | table_flag::kWatchRequested);
     return err::kRecordNotFound;
   }
@@ -222,12 +224,14 @@ int32_t ReadRecord(FileBlock& block, OpenTable& t, kestrune::RecordNumber record
     if (!TryNumberLock(*t.file, record)) return err::kRecordHeld;
     t.flags = (t.flags & ~table_flag::kHoldRequested) | table_flag::kHeld;
   }
-  // 4. The record, its memos.
-  const size_t n = std::min<size_t>(t.scratch.size(), block.record_length);
-  std::memcpy(block.record, t.scratch.data(), n);
+  // 4. The record, its memos. (The watch copy is taken before the memos are read: reading them
+  // may drop the page `stored` points into.)
+  const size_t n = std::min<size_t>(stored.size(), block.record_length);
+  std::memcpy(block.record, stored.data(), n);
   if (n < block.record_length) std::memset(block.record + n, 0, block.record_length - n);
+  t.last_record_bytes = stored.size();
+  if (t.flags & table_flag::kWatchRequested) t.watch_copy.assign(stored.begin(), stored.end());
   ToProgramForm(t, block, {block.record, block.record_length});
-  t.last_record_bytes = t.scratch.size();
   t.current = record;
   t.blobs.clear();
   if (t.nomemo_next) {
@@ -240,7 +244,6 @@ int32_t ReadRecord(FileBlock& block, OpenTable& t, kestrune::RecordNumber record
   // 5. A watch request keeps the record as read.
   if (t.flags & table_flag::kWatchRequested) {
     t.flags = (t.flags & ~table_flag::kWatchRequested) | table_flag::kWatched;
-    t.watch_copy = t.scratch;
     t.watch_memos_valid = !(t.flags & table_flag::kMemosNotRead) && !block.memos.empty();
     if (t.watch_memos_valid) t.watch_memos = ReadStoredMemos(t, record, block.memos.size());
   }

@@ -175,6 +175,15 @@ bool PageFile::Get(ByteSpan key, std::vector<uint8_t>* data) {
   return true;
 }
 
+bool PageFile::Peek(ByteSpan key, ByteSpan* data) {
+  impl_->MaybeEvict();
+  CachedPage* leaf = impl_->FindLeaf(key);
+  size_t i = 0;
+  if (!leaf || !leaf->page.Find(key, &i)) return false;
+  *data = leaf->page.Data(i);
+  return true;
+}
+
 bool PageFile::Contains(ByteSpan key) {
   return Get(key, nullptr);
 }

@@ -132,6 +132,9 @@ class PageFile {
   // Entries. Keys are whole key parts; a lookup is exact.
   [[nodiscard]] bool Get(ByteSpan key, std::vector<uint8_t>* data);
   bool Contains(ByteSpan key);
+  // Like Get, without the copy: *data points into the cached page and stays valid only until the
+  // next call on this file (any call may drop or change cached pages).
+  [[nodiscard]] bool Peek(ByteSpan key, ByteSpan* data);
   // Adds an entry; false (nothing changed) when an entry with this key exists.
   [[nodiscard]] bool Insert(ByteSpan key, ByteSpan data);
   // Adds the entry or replaces the data of the existing one.

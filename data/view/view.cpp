@@ -228,6 +228,7 @@ int32_t View::Impl::Build(int from_buffer) {
 }
 
 void View::Impl::EmptyBuffer() {
+  fetched_in_buffers = kNoRow;
   store.Clear();
   store.SetEnv(env);
   rows.clear();
@@ -278,6 +279,7 @@ int View::Impl::CompareWithFloor() const {
 }
 
 int32_t View::Impl::FetchRow(ScanDirection d, std::string* row) {
+  fetched_in_buffers = kNoRow;
   if (const int32_t e = step->Fetch(d)) return e;
   identity.clear();
   if (const int32_t e = step->AppendIdentity(&identity)) return e;
@@ -346,6 +348,7 @@ int32_t View::Impl::Extend(ScanDirection d) {
     }
     uint64_t offset = 0;
     if (const int32_t e2 = Store(row, &offset)) return e2;
+    fetched_in_buffers = offset;
     if (forward) {
       rows.push_back({offset});
     } else {
@@ -450,9 +453,15 @@ int32_t View::Impl::BufferFailure() {
 }
 
 int32_t View::Impl::ShowRow(size_t index) {
-  std::string row;
-  if (!store.Read(rows[index].offset, &row) || !codec.Restore(row, &current_identity)) {
-    return BufferFailure();
+  const bool in_buffers = rows[index].offset == fetched_in_buffers;
+  fetched_in_buffers = kNoRow;
+  if (in_buffers) {
+    current_identity = identity;
+  } else {
+    std::string row;
+    if (!store.Read(rows[index].offset, &row) || !codec.Restore(row, &current_identity)) {
+      return BufferFailure();
+    }
   }
   cur = index;
   has_current = true;
