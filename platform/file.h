@@ -76,6 +76,9 @@ class Env {
   virtual Status Open(const std::string& path, Access access, Share share, Disposition disposition,
                       std::unique_ptr<File>* out) = 0;
   virtual Status Remove(const std::string& path) = 0;
+  // Removes a scratch file that nothing needs after a crash (a view's spilled rows): the removal
+  // need not be made durable, which saves a directory sync each time.
+  virtual Status RemoveTemporary(const std::string& path) { return Remove(path); }
   // Replaces `to` when it exists; the directory is synced afterwards.
   virtual Status Rename(const std::string& from, const std::string& to) = 0;
   virtual bool Exists(const std::string& path) = 0;

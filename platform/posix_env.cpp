@@ -236,6 +236,11 @@ class PosixEnv final : public Env {
     return Result(0);
   }
 
+  Status RemoveTemporary(const std::string& path) override {
+    if (::unlink(path.c_str()) != 0) return FromErrno();
+    return Result(0);
+  }
+
   Status Rename(const std::string& from, const std::string& to) override {
     if (::rename(from.c_str(), to.c_str()) != 0) return FromErrno();
     const std::string to_dir = ParentDirectory(to);

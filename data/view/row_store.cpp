@@ -14,7 +14,7 @@ void RowStore::Clear() {
   if (file_) {
     file_.reset();
     platform::Env* env = env_ ? env_ : platform::Env::Default();
-    (void)env->Remove(path_);
+    (void)env->RemoveTemporary(path_);
   }
   path_.clear();
   memory_.clear();
@@ -32,7 +32,7 @@ bool RowStore::Spill() {
   if (!env->Open(path, platform::Access::kReadWrite, platform::Share::kDenyNone,
                  platform::Disposition::kOpenExisting, &file)
            .ok()) {
-    (void)env->Remove(path);
+    (void)env->RemoveTemporary(path);
     return false;
   }
   file_ = std::move(file);
