@@ -206,6 +206,27 @@ TEST_F(ViewTest, PreviousAfterNextsComesFromTheBufferWithoutDriverCalls) {
   EXPECT_GT(driver.Reads(), 0u);
 }
 
+TEST_F(ViewTest, RowsShownAgainComeBackAsReadNotAsTheProgramLeftThem) {
+  // The row just fetched is shown from the record buffers themselves; once the program has
+  // changed them, moving away and back must restore the row from the buffer.
+  AddNotes(5);
+  View v({notes.get(), {}, {}});
+  ASSERT_EQ(v.Open(), 0);
+  v.SetKey(Key("SNO:ALLNOTES"));
+  ASSERT_EQ(v.Set(), 0);
+  ASSERT_EQ(v.Next(), 0);
+  ASSERT_EQ(v.Next(), 0);
+  const std::string second = Read(*notes).memo;
+  Fill(*notes, {"scribbled", 'Y', 1, 1, "scribbled", 'Y'});
+  ASSERT_EQ(v.Previous(), 0);
+  EXPECT_EQ(Read(*notes).memo, "memo 0");
+  Fill(*notes, {"scribbled", 'Y', 1, 1, "scribbled", 'Y'});
+  ASSERT_EQ(v.Next(), 0);
+  EXPECT_EQ(Read(*notes).memo, second);
+  ASSERT_EQ(v.Next(), 0);  // a fresh row again
+  EXPECT_EQ(Read(*notes).memo, "memo 2");
+}
+
 TEST_F(ViewTest, BufferReadsAheadInPages) {
   AddNotes(40);
   View v({notes.get(), {}, {}});
