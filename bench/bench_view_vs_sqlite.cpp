@@ -3,7 +3,8 @@
 // statements on the same rows, in one run: the first page (20 rows) and the full result. The
 // first page is also timed over 1,000 notes to show how it grows with the table.
 //
-// Run: bench_view_vs_sqlite [notes]   (default 100000; the small table has 1000)
+// Run: bench_view_vs_sqlite [notes] [workload]   (default 100000 notes, the small table has 1000;
+// a workload name runs that one alone, for profiling)
 // Ends with one "SUMMARY workload=... ours=... sqlite=... unit=... speedup=..." line per workload.
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -294,7 +295,15 @@ int main(int argc, char** argv) {
     std::printf("driver alone: %ld notes in SNOT order in %.1f ms (%.2f us a note)\n", n, raw * 1e3,
                 n ? raw * 1e6 / static_cast<double>(n) : 0.0);
   }
-  const std::vector<Workload> workloads = Workloads(today);
+  std::vector<Workload> workloads = Workloads(today);
+  if (argc > 2) {
+    const std::string only = argv[2];
+    std::erase_if(workloads, [&](const Workload& w) { return only != w.name; });
+    if (workloads.empty()) {
+      std::fprintf(stderr, "no workload named %s\n", only.c_str());
+      return 2;
+    }
+  }
   std::vector<std::string> summary;
   auto line = [&](const std::string& name, double ours, double theirs, const char* unit) {
     char buf[256];
