@@ -24,9 +24,16 @@ bool IsBlankPadded(runtime::TypeCode t) {
 }
 
 // The length without trailing blanks. A note's memo field is mostly padding, so the blanks are
-// skipped eight at a time.
+// skipped many at a time.
 size_t TrimmedLength(const uint8_t* p, size_t n) {
   constexpr uint64_t kBlanks = 0x2020202020202020ULL;
+  // Thirty-two bytes a step while all of them are blanks: four independent words, one branch.
+  while (n >= 32) {
+    uint64_t w[4];
+    std::memcpy(w, p + n - 32, 32);
+    if (((w[0] ^ kBlanks) | (w[1] ^ kBlanks) | (w[2] ^ kBlanks) | (w[3] ^ kBlanks)) != 0) break;
+    n -= 32;
+  }
   while (n >= 8) {
     uint64_t word;
     std::memcpy(&word, p + n - 8, 8);
