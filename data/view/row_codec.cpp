@@ -27,7 +27,21 @@ bool IsBlankPadded(runtime::TypeCode t) {
 // skipped many at a time.
 size_t TrimmedLength(const uint8_t* p, size_t n) {
   constexpr uint64_t kBlanks = 0x2020202020202020ULL;
-  // Thirty-two bytes a step while all of them are blanks: four independent words, one branch.
+  // Sixty-four bytes a step while all of them are blanks (four vector compares, one branch),
+  // then thirty-two in four independent words.
+  using Bytes16 = uint8_t __attribute__((vector_size(16)));
+  const Bytes16 blank16 = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                           ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  while (n >= 64) {
+    Bytes16 v[4];
+    std::memcpy(v, p + n - 64, 64);
+    const Bytes16 all = (v[0] == blank16) & (v[1] == blank16) & (v[2] == blank16) &
+                        (v[3] == blank16);
+    uint64_t half[2];
+    std::memcpy(half, &all, 16);
+    if ((half[0] & half[1]) != ~uint64_t{0}) break;
+    n -= 64;
+  }
   while (n >= 32) {
     uint64_t w[4];
     std::memcpy(w, p + n - 32, 32);

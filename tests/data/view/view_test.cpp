@@ -227,6 +227,45 @@ TEST_F(ViewTest, RowsShownAgainComeBackAsReadNotAsTheProgramLeftThem) {
   EXPECT_EQ(Read(*notes).memo, "memo 2");
 }
 
+TEST_F(ViewTest, RowsKeepTextsWhoseLastCharacterFallsAnywhere) {
+  // Rows keep texts without their trailing blanks; the blanks are found in steps of 64, 32, 8
+  // and 1 bytes, so the last character is put on either side of every step's boundary, and
+  // blanks are put inside the text too.
+  const std::vector<size_t> lengths = {0,  1,   7,   8,   9,   31,   32,   33,   63,   64,  65,
+                                       96, 127, 128, 129, 200, 4985, 4986, 4987, 5049, 5050};
+  std::vector<std::string> memos;
+  {
+    Bulk bulk(*notes);
+    for (size_t i = 0; i < lengths.size(); ++i) {
+      std::string memo(lengths[i], ' ');
+      if (!memo.empty()) {
+        memo.front() = 'a';
+        memo.back() = 'z';
+      }
+      if (memo.size() > 40) memo[memo.size() / 2] = 'm';
+      memos.push_back(memo);
+      ASSERT_EQ(Add(*notes, {"t", 'N', 7000 + static_cast<int32_t>(i), 0, memo, 'N'}), 0);
+    }
+  }
+  View v({notes.get(), {}, {}});
+  ASSERT_EQ(v.Open(), 0);
+  v.SetKey(Key("SNO:ALLNOTES"));
+  ASSERT_EQ(v.Set(), 0);
+  for (size_t i = 0; i < memos.size(); ++i) {
+    ASSERT_EQ(v.Next(), 0);
+    EXPECT_EQ(Read(*notes).memo, memos[i]) << "length " << lengths[i];
+  }
+  EXPECT_EQ(v.Next(), err::kRecordNotAvailable);
+  for (size_t i = memos.size(); i-- > 0;) {
+    ASSERT_EQ(v.Previous(), 0);
+    const uint8_t* memo = notes->RecordBuffer() + nr::kMainMemoOffset;
+    std::string padded = memos[i];
+    padded.resize(5050, ' ');
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(memo), 5050), padded)
+        << "length " << lengths[i];
+  }
+}
+
 TEST_F(ViewTest, BufferReadsAheadInPages) {
   AddNotes(40);
   View v({notes.get(), {}, {}});
