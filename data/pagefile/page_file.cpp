@@ -164,14 +164,9 @@ void PageFile::SetTransactionCheck(std::function<bool(const FileHeader&)> log_un
 }
 
 bool PageFile::Get(ByteSpan key, std::vector<uint8_t>* data) {
-  impl_->MaybeEvict();
-  CachedPage* leaf = impl_->FindLeaf(key);
-  size_t i = 0;
-  if (!leaf || !leaf->page.Find(key, &i)) return false;
-  if (data) {
-    ByteSpan d = leaf->page.Data(i);
-    data->assign(d.begin(), d.end());
-  }
+  ByteSpan d;
+  if (!Peek(key, &d)) return false;
+  if (data) data->assign(d.begin(), d.end());
   return true;
 }
 
