@@ -83,6 +83,11 @@ class Env {
   virtual Status Rename(const std::string& from, const std::string& to) = 0;
   virtual bool Exists(const std::string& path) = 0;
   virtual bool IsDirectory(const std::string& path) = 0;
+  // Whether this user may write the existing file `path`, asked without opening it: 0, else
+  // syserr::kAccessDenied (its permissions), kWriteProtect (its file system is mounted read-only),
+  // kFileNotFound, ... So an open for writing that failed can be told apart from one that another
+  // program's sharing refused.
+  virtual Status Writable(const std::string& path) = 0;
   // Creates the directory and its missing parents.
   virtual Status CreateDirectories(const std::string& path) = 0;
   // Makes a new empty file "<dir>/<prefix>XXXXXX" in $TMPDIR (or /tmp) and returns its path.
@@ -106,6 +111,7 @@ class EnvWrapper : public Env {
   }
   bool Exists(const std::string& path) override { return target_->Exists(path); }
   bool IsDirectory(const std::string& path) override { return target_->IsDirectory(path); }
+  Status Writable(const std::string& path) override { return target_->Writable(path); }
   Status CreateDirectories(const std::string& path) override {
     return target_->CreateDirectories(path);
   }

@@ -179,6 +179,11 @@ class PosixEnv final : public Env {
     if (path.empty()) return Result(syserr::kInvalidParameter);
     // Always open for reading and writing when the permissions allow: exclusive locks need a
     // writable descriptor and share-mode bytes a readable one. Access is enforced by PosixFile.
+    // A file this user may not both read and write (its permissions, or a file system mounted
+    // read-only) still opens for the one access asked for.
+    const auto refused_writing = [&](int mode) {
+      return (errno == EACCES || errno == EROFS) && mode == O_RDWR && access != Access::kReadWrite;
+    };
     int fd = -1;
     FdMode fd_mode = FdMode::kReadWrite;
     bool created = false;
@@ -194,14 +199,14 @@ class PosixEnv final : public Env {
           break;
         }
         if (errno != EEXIST) {
-          if (errno == EACCES && mode == O_RDWR && access != Access::kReadWrite) continue;
+          if (refused_writing(mode)) continue;
           return FromErrno();
         }
         if (disposition == Disposition::kCreateNew) return Result(syserr::kFileExists);
       }
       fd = ::open(path.c_str(), base);
       if (fd >= 0) break;
-      if (errno == EACCES && mode == O_RDWR && access != Access::kReadWrite) continue;
+      if (refused_writing(mode)) continue;
       return FromErrno();
     }
     if (fd < 0) return FromErrno();
@@ -259,6 +264,11 @@ class PosixEnv final : public Env {
   bool IsDirectory(const std::string& path) override {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+
+  Status Writable(const std::string& path) override {
+    if (::access(path.c_str(), W_OK) != 0) return FromErrno();
+    return Result(0);
   }
 
   Status CreateDirectories(const std::string& path) override {

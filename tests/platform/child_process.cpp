@@ -196,6 +196,10 @@ TEST(ChildProcess, Serve) {
         if (!WritePrivateProfileString("S", prefix + std::to_string(i), "v", path))
           status.error = LastSystemError();
       }
+    } else if (verb == "writable") {
+      std::string path;
+      words >> path;
+      status = Env::Default()->Writable(path);
     } else if (verb == "close") {
       file.reset();
     } else {

@@ -3,8 +3,9 @@
 // against the real Env and answers one line (the system error number, 0 for success).
 //
 // Commands: "open PATH ACCESS SHARE" (ACCESS r, w, rw; SHARE compat, all, write, read, none),
-// "lock OFFSET LENGTH wait|nowait", "unlock OFFSET LENGTH", "close", "exit", and
-// "profile PATH PREFIX N" (writes the keys PREFIX1 ... PREFIXN into section S of a profile).
+// "lock OFFSET LENGTH wait|nowait", "unlock OFFSET LENGTH", "close", "exit",
+// "profile PATH PREFIX N" (writes the keys PREFIX1 ... PREFIXN into section S of a profile), and
+// "writable PATH" (Env::Writable).
 #pragma once
 
 #include <sys/types.h>
