@@ -2,6 +2,7 @@
 // in the same data directory; see usage.cpp for what each command does.
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/usage.h"
 #include "app/data_dir.h"
+#include "runtime/core/fatal.h"
 #include "runtime/locale/locale.h"
 
 namespace {
@@ -151,6 +153,18 @@ int main(int argc, char** argv) {
     const DataDirResult entered = EnterDataDir(data_dir);
     if (!entered.ok()) return ctx.Complain(exit_status::kFailure, entered.error);
     ctx.data_dir = entered.path;
+    // A page that a sound file cannot hold stops the data engine with "Internal error (N)": the
+    // user is told in words what it means and what to do, with the status of a data file that
+    // cannot be used. Every other stop stays as it was.
+    pellucor::runtime::SetHaltHook([&ctx](int32_t, const std::string& text) {
+      if (!pellucor::runtime::IsInternalStopText(text)) {
+        std::fprintf(ctx.err, "Runtime error: %s\n", text.c_str());
+        return;
+      }
+      ctx.Complain(exit_status::kFailure, kDamagedDataFile);
+      std::fflush(nullptr);
+      std::_Exit(exit_status::kFailure);
+    });
   }
   const int status = command->run(ctx, args);
   std::fflush(ctx.out);

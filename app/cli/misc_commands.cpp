@@ -1,5 +1,6 @@
 // check and eval.
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "data/pagefile/page_file.h"
 #include "platform/file.h"
 #include "runtime/core/error_state.h"
+#include "runtime/core/fatal.h"
 #include "runtime/expr/expression.h"
 
 namespace pellucor::app::cli {
@@ -40,6 +42,19 @@ int RunCheck(const Context& ctx, const ParsedArgs& args) {
     std::fprintf(ctx.out, "no data file yet in %s: nothing to check\n", ctx.data_dir.c_str());
     return exit_status::kOk;
   }
+  // The checker reports damage as faults; should the data engine still stop on a page it met
+  // (reading the header's log, say), that stop is the file's fault too, and reported as one.
+  runtime::HaltHook outer;
+  outer = runtime::SetHaltHook([&ctx, &outer](int32_t code, const std::string& text) {
+    if (!runtime::IsInternalStopText(text)) {
+      if (outer) outer(code, text);
+      return;
+    }
+    std::fprintf(ctx.out, "%s: not a sound data file: %s\n", std::string(kDataFileName).c_str(),
+                 text.c_str());
+    std::fflush(nullptr);
+    std::_Exit(exit_status::kNone);
+  });
   data::pagefile::CheckReport report;
   for (int attempt = 0; attempt < kCheckAttempts; ++attempt) {
     auto file = OpenForCheck();

@@ -10,6 +10,7 @@
 #include "data/kestrune_driver/kestrune_driver.h"
 #include "data/view/view.h"
 #include "platform/file.h"
+#include "platform/system_error.h"
 #include "runtime/core/error_state.h"
 #include "runtime/expr/expression.h"
 
@@ -32,14 +33,28 @@ constexpr std::string_view kCreateLockName = "plk.lock";
 // program writes in between; the pair is read again this often before giving up.
 constexpr int kListAttempts = 4;
 
-int32_t Opened(data::FileDecl& decl, int32_t mode) {
+// Whether the data file refuses writing whatever other programs do: its permissions forbid it,
+// or its file system is mounted read-only.
+bool DataFileReadOnly() {
+  const int32_t e = platform::Env::Default()->Writable(std::string(kDataFileName)).error;
+  return e == platform::syserr::kAccessDenied || e == platform::syserr::kWriteProtect;
+}
+
+// Opens the table, trying again for a while when another program's sharing refuses it. A data
+// file that cannot be written at all sets *read_only and fails at once: waiting would not help.
+int32_t Opened(data::FileDecl& decl, int32_t mode, bool* read_only = nullptr) {
   const auto until = std::chrono::steady_clock::now() + kSharingPatience;
   for (;;) {
     OpArgs args;
     args.mode = mode;
     const int32_t e = Dispatch(decl, Op::kOPEN, args).error;
-    const bool refused = e == err::kAccessDenied || e == err::kFileLocked;
-    if (!refused || std::chrono::steady_clock::now() >= until) return e;
+    const bool write_protected = e == err::kSystemBase + platform::syserr::kWriteProtect;
+    const bool refused = e == err::kAccessDenied || e == err::kFileLocked || write_protected;
+    if (refused && read_only && DataFileReadOnly()) {
+      *read_only = true;
+      return e;
+    }
+    if (!refused || write_protected || std::chrono::steady_clock::now() >= until) return e;
     std::this_thread::sleep_for(kSharingPause);
   }
 }
@@ -83,6 +98,10 @@ data::FileDecl& NoteStore::Decl(Table table) {
 }
 
 int32_t NoteStore::Fail(int32_t code, std::string_view doing) {
+  if (code == err::kInvalidDataFile) {
+    error_ = std::string(kDamagedDataFile);
+    return code;
+  }
   std::string text = TrimRight(runtime::ErrorText());
   if (text.empty()) text = runtime::ErrorTextFor(code);
   error_ = std::string(doing) + ": " + text + " (error " + std::to_string(code) + ")";
@@ -108,24 +127,33 @@ int32_t NoteStore::Ensure(Table table) {
     slot.open = true;
     return 0;
   }
-  int32_t e = Opened(decl, kWriteMode);
+  bool read_only = false;
+  int32_t e = Opened(decl, kWriteMode, &read_only);
   if (e == err::kFileNotFound) {
     // Another first run may be creating the table right now: decide under the lock.
     std::unique_ptr<platform::File> lock;
     platform::Env* env = platform::Env::Default();
-    if (!env->Open(std::string(kCreateLockName), platform::Access::kReadWrite,
-                   platform::Share::kDenyNone, platform::Disposition::kOpenAlways, &lock)
-             .ok() ||
-        !lock->Lock(0, 1, platform::LockWait::kWait).ok()) {
-      error_ = "cannot create " + what + ": the lock file " + std::string(kCreateLockName) +
-               " cannot be used";
+    const platform::Status opened =
+        env->Open(std::string(kCreateLockName), platform::Access::kReadWrite,
+                  platform::Share::kDenyNone, platform::Disposition::kOpenAlways, &lock);
+    if (!opened.ok() || !lock->Lock(0, 1, platform::LockWait::kWait).ok()) {
+      const bool directory_read_only = opened.error == platform::syserr::kWriteProtect ||
+                                       opened.error == platform::syserr::kAccessDenied;
+      error_ = "cannot create " + what + ": " +
+               (directory_read_only
+                    ? std::string("the data directory is read-only")
+                    : "the lock file " + std::string(kCreateLockName) + " cannot be used");
       return err::kAccessDenied;
     }
-    e = Opened(decl, kWriteMode);
+    e = Opened(decl, kWriteMode, &read_only);
     if (e == err::kFileNotFound) {
       if ((e = Created(decl)) != 0) return Fail(e, "cannot create " + what);
-      e = Opened(decl, kWriteMode);
+      e = Opened(decl, kWriteMode, &read_only);
     }
+  }
+  if (read_only) {
+    error_ = std::string(kReadOnlyDataFile);
+    return e;
   }
   if (e != 0) return Fail(e, "cannot open " + what);
   slot.open = true;

@@ -28,6 +28,11 @@
 
 namespace pellucor::app::cli {
 
+// What a command says when the data file cannot be used as it is.
+inline constexpr std::string_view kReadOnlyDataFile = "the data file is read-only";
+inline constexpr std::string_view kDamagedDataFile =
+    "the data file is damaged; `pellucor-cli check` shows where";
+
 enum class Table : uint8_t { kNotes, kArchive };
 enum class StoreAccess : uint8_t { kRead, kWrite };
 

@@ -168,9 +168,9 @@ int RunImport(const Context& ctx, const ParsedArgs& args) {
   for (const Note& n : notes) {
     uint32_t id = 0;
     if (store.Add(Table::kNotes, n, &id) != 0) {
-      return ctx.Complain(exit_status::kFailure, store.Error() + " after " + std::to_string(added) +
+      return ctx.Complain(exit_status::kFailure, store.Error() + " (" + std::to_string(added) +
                                                      " of " + std::to_string(notes.size()) +
-                                                     " notes were added");
+                                                     " notes were added)");
     }
     ++added;
   }

@@ -82,7 +82,9 @@ EXIT STATUS
     2  bad input: an unknown command or option, a date that does not exist,
        a text too long or not storable, an id that names no note, an
        expression that does not compile. Nothing is written.
-    3  the data file could not be read or written
+    3  the data file could not be read or written: it is damaged (check
+       shows where), read-only (reading commands still work), or another
+       program holds it
 
 ENVIRONMENT
     PELLUCOR_DATA_DIR, XDG_DATA_HOME, HOME: where the data directory is.

@@ -9,6 +9,8 @@
 namespace pellucor::runtime {
 
 namespace {
+constexpr std::string_view kInternalStopPrefix = "Internal error (";
+
 HaltHook& Hook() {
   static HaltHook hook;
   return hook;
@@ -47,9 +49,13 @@ void FatalError(int32_t code, std::string_view detail) {
 }
 
 void InternalErrorStop(int32_t number, std::string_view detail) {
-  std::string text = "Internal error (" + std::to_string(number) + ")";
+  std::string text = std::string(kInternalStopPrefix) + std::to_string(number) + ")";
   if (!detail.empty()) text += " : " + std::string(detail);
   Halt(number, text);
+}
+
+bool IsInternalStopText(std::string_view text) {
+  return text.substr(0, kInternalStopPrefix.size()) == kInternalStopPrefix;
 }
 
 HaltHook HaltHookThrows() {

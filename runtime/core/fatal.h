@@ -27,6 +27,8 @@ void SetFatalPresenter(std::function<void(const std::string& title, const std::s
 // The stop for structural faults that a correctly written file cannot produce: the text is
 // "Internal error (N)" with the guard's number, so a report names the place that stopped.
 [[noreturn]] void InternalErrorStop(int32_t number, std::string_view detail = {});
+// Whether a text the halt hook received is an InternalErrorStop's (not a FatalError's).
+[[nodiscard]] bool IsInternalStopText(std::string_view text);
 
 // The exception a test's halt hook may throw (see HaltHookThrows); never thrown by the runtime.
 struct HaltException {

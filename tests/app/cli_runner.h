@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -54,10 +55,16 @@ class Scratch {
   std::string root_;
 };
 
+// Who runs the program: the test's own user, or (when the test runs as root, whom file
+// permissions do not stop) the unprivileged user "nobody", so that permissions apply.
+enum class RunAs { kSelf, kUnprivileged };
+inline constexpr uid_t kNobody = 65534;
+
 // Runs pellucor-cli with `args` on the data directory `data_dir` (through PELLUCOR_DATA_DIR),
 // in the working directory `cwd`, with `input` on standard input.
 inline Outcome RunCli(const std::string& data_dir, const std::vector<std::string>& args,
-                      const std::string& cwd = "/", const std::string& input = "") {
+                      const std::string& cwd = "/", const std::string& input = "",
+                      RunAs as = RunAs::kSelf) {
   const std::string base = std::filesystem::path(data_dir).parent_path().string();
   static int serial = 0;
   const std::string tag =
@@ -73,6 +80,10 @@ inline Outcome RunCli(const std::string& data_dir, const std::vector<std::string
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    if (as == RunAs::kUnprivileged && geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
+      _exit(126);
+    }
     setenv("PELLUCOR_DATA_DIR", data_dir.c_str(), 1);
     setenv("XDG_STATE_HOME", (base + "/state").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (base + "/config").c_str(), 1);

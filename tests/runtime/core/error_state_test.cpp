@@ -52,12 +52,19 @@ TEST(FatalPath, HookReceivesTextWithDetail) {
   } catch (const HaltException& stop) {
     EXPECT_EQ(stop.code, 501);
     EXPECT_EQ(stop.text, "String Stack Error : Out of memory in VELARRAY!");
+    EXPECT_FALSE(IsInternalStopText(stop.text));
   }
   EXPECT_EQ(ErrorCode(), 501);
   try {
     InternalErrorStop(1602);
   } catch (const HaltException& stop) {
     EXPECT_EQ(stop.text, "Internal error (1602)");
+    EXPECT_TRUE(IsInternalStopText(stop.text));
+  }
+  try {  // with a detail too
+    InternalErrorStop(2172, "short read");
+  } catch (const HaltException& stop) {
+    EXPECT_TRUE(IsInternalStopText(stop.text));
   }
   SetHaltHook(previous);
 }
