@@ -78,6 +78,51 @@ bool TakeSlot(PhysicalFile& f) {
   return true;
 }
 
+void ReleaseSlot(PhysicalFile& f) {
+  if (!f.slot_held) return;
+  (void)f.pf->file()->Unlock(kLockBase + f.slot, 1);
+  f.slot_held = false;
+}
+
+// Rolls back this file's part of a transaction whose program stopped before it committed, so
+// that the page file never meets that transaction's log. REQUIRES: the whole range (or the file
+// alone) is held.
+bool RestoreIfPending(PhysicalFile& f) {
+  return !f.may_write || !MayHavePending() || RestoreUncommitted(f.pf->file(), f.path);
+}
+
+// The first reading of the header, at open. A writer takes the whole range for it (so that it
+// may give an empty file its first header, roll back a stopped transaction, and apply or discard
+// a stopped writer's log, with nobody else inside); a single writer also takes the writer byte,
+// which tells others a repair may be under way. A reader takes a reader slot, so that no commit
+// is in progress while it reads. A file opened alone needs neither.
+int32_t FirstHeaderCheck(PhysicalFile& f) {
+  const bool single = f.may_write && f.sharing == SharingClass::kSingleWriter;
+  if (single && !f.pf->file()->Lock(kLockBase + kWriterByte, 1, platform::LockWait::kWait).ok()) {
+    return LockError({platform::LastSystemError()});
+  }
+  int32_t e = 0;
+  runtime::ClearError();
+  if (f.may_write) {
+    if (!TakeRange(f)) {
+      e = LockError({platform::LastSystemError()});
+    } else if (!RestoreIfPending(f) || !f.pf->CheckHeader(pagefile::LogHandling::kApply)) {
+      e = PostedError();
+    }
+    ReleaseRange(f);
+  } else {
+    if (f.sharing != SharingClass::kExclusive && !TakeSlot(f)) {
+      e = LockError({platform::LastSystemError()});
+    } else if (!f.pf->CheckHeader(pagefile::LogHandling::kReadThrough)) {
+      e = PostedError();
+    }
+    ReleaseSlot(f);
+  }
+  if (single) (void)f.pf->file()->Unlock(kLockBase + kWriterByte, 1);
+  f.header_checked = false;
+  return e;
+}
+
 }  // namespace
 
 int32_t PostedError() {
@@ -128,27 +173,11 @@ std::shared_ptr<PhysicalFile> AcquirePhysicalFile(const PhysicalOpen& open,
   options.owner = open.owner;
   options.split = settings.split;
   options.cache_pages = settings.cache_pages;
-  options.log_at_open = pagefile::LogHandling::kReadThrough;
+  // The header is read below, under the lock that reading it needs, never here.
+  options.defer_header = true;
   options.log_uncommitted = [full](const pagefile::FileHeader& logged) {
     return LogUncommitted(full, logged);
   };
-  // A transaction that stopped before it committed is rolled back first, so that the page file
-  // never meets its log.
-  if (open.may_write && MayHavePending()) {
-    platform::Env* env = settings.env ? settings.env : platform::Env::Default();
-    std::unique_ptr<platform::File> raw;
-    if (env->Open(open.path, platform::Access::kReadWrite, platform::Share::kDenyNone,
-                  platform::Disposition::kOpenExisting, &raw)
-            .ok() &&
-        raw->Lock(kLockBase, kReaderSlots, platform::LockWait::kWait).ok()) {
-      const bool restored = RestoreUncommitted(raw.get(), full);
-      (void)raw->Unlock(kLockBase, kReaderSlots);
-      if (!restored) {
-        *error = PostedError();
-        return nullptr;
-      }
-    }
-  }
   runtime::ClearError();
   f->pf = pagefile::PageFile::Open(open.path, options);
   if (!f->pf) {
@@ -158,27 +187,9 @@ std::shared_ptr<PhysicalFile> AcquirePhysicalFile(const PhysicalOpen& open,
     }
     return nullptr;
   }
-  // A writer repairs a log that a stopped writer left, holding everybody else out meanwhile
-  // (a single writer also takes the writer byte, which tells others a repair is under way).
-  if (open.may_write && f->pf->LogPending()) {
-    const bool single = f->sharing == SharingClass::kSingleWriter;
-    if (single &&
-        !f->pf->file()->Lock(kLockBase + kWriterByte, 1, platform::LockWait::kWait).ok()) {
-      *error = LockError({platform::LastSystemError()});
-      return nullptr;
-    }
-    int32_t e = 0;
-    if (!TakeRange(*f)) {
-      e = LockError({platform::LastSystemError()});
-    } else if (!f->pf->CheckHeader(pagefile::LogHandling::kApply)) {
-      e = PostedError();
-    }
-    ReleaseRange(*f);
-    if (single) (void)f->pf->file()->Unlock(kLockBase + kWriterByte, 1);
-    if (e != 0) {
-      *error = e;
-      return nullptr;
-    }
+  if (const int32_t e = FirstHeaderCheck(*f); e != 0) {
+    *error = e;
+    return nullptr;
   }
   f->users = 1;
   List().push_back(f);
@@ -191,14 +202,32 @@ void ReleasePhysicalFile(const std::shared_ptr<PhysicalFile>& file) {
   list.erase(std::remove(list.begin(), list.end(), file), list.end());
 }
 
+// Locks by path (what each path holds while it reads or writes the header, the log or pages):
+//   open (FirstHeaderCheck)       writer: the whole range (+ the writer byte when single writer);
+//                                 reader: a reader slot; a file opened alone: nothing
+//   a reading operation           shared file: a reader slot (or the range it already holds);
+//                                 single writer / alone: nothing, nobody else writes
+//   a writing operation           the whole range, from before the header check until the
+//                                 commit (across a STREAM, a LOGOUT or a build until they end);
+//                                 a file opened alone: nothing
+//   CREATE of a further table, BUILD, PACK, REMOVE, RENAME
+//                                 writing operations, as above
+//   close                         a pending commit runs under the range its changes hold
+//   transaction COMMIT / ROLLBACK under the range each file's changes hold
+// Only the holder of the whole range (or of the file alone) writes outside its own commit: the
+// first header of an empty file, a stopped transaction rolled back, a stopped writer's log
+// applied or discarded; and it reads the header again under that range first.
 int32_t BeginOperation(PhysicalFile& f, OpKind kind) {
+  if (kind == OpKind::kWrite && !f.may_write) {
+    runtime::PostError(err::kAccessDenied);
+    return err::kAccessDenied;
+  }
   if (kind == OpKind::kWrite && f.ReadersElsewhere()) {
     const bool had_range = f.range_held;
     if (!TakeRange(f)) return LockError({platform::LastSystemError()});
     // Another program's transaction may have stopped before it committed since this file was
     // opened: roll back its part before the header is read.
-    if (!had_range && f.OthersMayWrite() && MayHavePending() &&
-        !RestoreUncommitted(f.pf->file(), f.path)) {
+    if (!had_range && f.OthersMayWrite() && !RestoreIfPending(f)) {
       ReleaseRangeIfIdle(f);
       return PostedError();
     }
@@ -210,16 +239,12 @@ int32_t BeginOperation(PhysicalFile& f, OpKind kind) {
   // holds the whole range: the header read at open (or when the range was taken) still holds.
   const bool check = f.OthersMayWrite() && !f.header_checked;
   if (check || (kind == OpKind::kWrite && f.pf->LogPending())) {
-    const auto handling = kind == OpKind::kWrite && f.may_write
-                              ? pagefile::LogHandling::kApply
-                              : pagefile::LogHandling::kReadThrough;
+    const auto handling = kind == OpKind::kWrite ? pagefile::LogHandling::kApply
+                                                 : pagefile::LogHandling::kReadThrough;
     runtime::ClearError();
     if (!f.pf->CheckHeader(handling)) {
       const int32_t e = PostedError();
-      if (f.slot_held) {
-        (void)f.pf->file()->Unlock(kLockBase + f.slot, 1);
-        f.slot_held = false;
-      }
+      ReleaseSlot(f);
       ReleaseRangeIfIdle(f);
       return e;
     }
@@ -257,10 +282,7 @@ int32_t EndOperation(PhysicalFile& f, OpenTable* table) {
     }
   }
   ReleaseRangeIfIdle(f);
-  if (f.slot_held) {
-    (void)f.pf->file()->Unlock(kLockBase + f.slot, 1);
-    f.slot_held = false;
-  }
+  ReleaseSlot(f);
   if (!f.range_held) f.header_checked = false;
   return e;
 }

@@ -211,10 +211,10 @@ bool PageFile::Impl::DiscardLog(FileHeader on_disk) {
   log_bytes.clear();
   log_index.clear();
   log_pending = false;
+  log_passed_over = false;
   on_disk.log_start = on_disk.log_end = static_cast<uint32_t>(on_disk.PageSpaceEndOffset());
   ++on_disk.change_counter;
   pf.header_ = committed = on_disk;
-  if (!pf.writable_) return true;  // read as committed; the next writer discards it for good
   if (!WriteHeader(on_disk)) return false;
   ++pf.stats_.flushes;
   return io->Flush().ok();
@@ -239,10 +239,56 @@ bool PageFile::Impl::ApplyLoadedLog() {
   return true;
 }
 
+std::string PageFile::Impl::Contradiction(const FileHeader& h) const {
+  const bool has_pages = h.PageSpaceEndBlocks() > 0;
+  if (has_pages && h.change_counter == 0) return "a change counter of 0 in front of a tree";
+  if (has_pages && h.root == kNoRoot) return "no root, yet regions hold pages";
+  if (!has_pages && h.change_counter == 0 && h.LogEmpty() && file_size > kHeaderSize) {
+    // A never-written header in front of pages: written over a file in use, never by a commit
+    // (a first commit stopped before its header leaves a log behind the pages, and so the file
+    // holds them only when the header below points at that log).
+    return "the header of a new file in front of " + std::to_string(file_size - kHeaderSize) +
+           " bytes of pages";
+  }
+  if (h.PageSpaceEndOffset() > file_size) {
+    return "pages up to byte " + std::to_string(h.PageSpaceEndOffset()) + " in a file of " +
+           std::to_string(file_size) + " bytes";
+  }
+  return {};
+}
+
+bool PageFile::Impl::TakeEmptyFile(bool write) {
+  if (pf.changed_) {
+    runtime::InternalErrorStop(kErrPageMisplaced, "file emptied under uncommitted changes");
+  }
+  DropAll();
+  log_pending = log_passed_over = false;
+  log_bytes.clear();
+  log_index.clear();
+  FileHeader fresh;
+  file_size = 0;
+  seen_valid = false;
+  if (write) {
+    // The first header: signature, an empty log at 512, counter 0, no regions.
+    if (!WriteHeader(fresh) || !io->Flush().ok()) {
+      runtime::PostError(0);
+      seen_valid = false;
+      return false;
+    }
+    ++pf.stats_.flushes;
+    file_size = kHeaderSize;
+  }
+  fresh.root = kNoRoot;
+  pf.header_ = committed = fresh;
+  return true;
+}
+
 bool PageFile::Impl::TakeHeader(const std::array<uint8_t, kHeaderSize>& raw, LogHandling handling) {
+  const bool may_repair = handling == LogHandling::kApply && pf.writable_;
   FileHeader h;
   if (DecodeHeader(raw, &h) != HeaderCheck::kOk) {
     runtime::PostError(runtime::err::kInvalidDataFile);
+    seen_valid = false;
     return false;
   }
   if (pf.changed_) {
@@ -251,39 +297,60 @@ bool PageFile::Impl::TakeHeader(const std::array<uint8_t, kHeaderSize>& raw, Log
     runtime::InternalErrorStop(kErrPageMisplaced, "file changed under uncommitted changes");
   }
   DropAll();
-  log_pending = false;
+  log_pending = log_passed_over = false;
   log_bytes.clear();
   log_index.clear();
+  seen_valid = false;
+  uint64_t size = 0;
+  if (!pf.file_->Size(&size).ok()) {
+    runtime::PostError(0);
+    return false;
+  }
+  file_size = size;
+  if (h.change_counter == 0) h.root = kNoRoot;
+  auto damaged = [&](const std::string& why) {
+    FileHeader none;
+    none.root = kNoRoot;
+    pf.header_ = committed = none;
+    runtime::PostError(runtime::err::kInvalidDataFile);
+    runtime::SetFileError("36", "the data file is damaged: its header shows " + why);
+    return false;
+  };
+  if (std::string why = Contradiction(h); !why.empty()) return damaged(why);
+  pf.header_ = committed = h;
   seen_raw = raw;
   seen_valid = true;
-  uint64_t size = 0;
-  if (pf.file_->Size(&size).ok()) file_size = size;
-  if (h.change_counter == 0) h.root = kNoRoot;
-  pf.header_ = h;
-  committed = h;
   if (h.LogEmpty()) return true;
 
   FileHeader image;
-  const bool readable = LoadLog(h, &image);
+  const bool readable = LoadLog(h, &image) && Contradiction(image).empty();
   const bool uncommitted = readable && log_uncommitted && log_uncommitted(image);
   if (!readable || uncommitted) {
-    if (!DiscardLog(h)) {
-      runtime::PostError(0);
-      seen_valid = false;
-      return false;
+    // Under the write lock nobody else is inside, so the writer of this log is gone: a log it
+    // did not finish is discarded for good. Without that lock the log may be another program's
+    // commit in progress (a reader never gets here while one runs, but the rule costs nothing):
+    // pass it over and leave it to the next writer.
+    if (may_repair) {
+      if (!DiscardLog(h)) {
+        runtime::PostError(0);
+        seen_valid = false;
+        return false;
+      }
+      return true;
     }
+    log_bytes.clear();
+    log_index.clear();
+    log_passed_over = true;
     return true;
   }
   if (image.change_counter == 0) image.root = kNoRoot;
   pf.header_ = image;
   committed = image;
   log_pending = true;
-  if (handling == LogHandling::kApply && pf.writable_) {
-    if (!ApplyLoadedLog()) {
-      runtime::PostError(0);
-      seen_valid = false;
-      return false;
-    }
+  if (may_repair && !ApplyLoadedLog()) {
+    runtime::PostError(0);
+    seen_valid = false;
+    return false;
   }
   return true;
 }

@@ -95,57 +95,43 @@ std::unique_ptr<PageFile> PageFile::Open(const std::string& path, const OpenOpti
   pf->impl_ = std::make_unique<Impl>(
       pf.get(), std::make_unique<BlockIo>(pf->file_.get(), std::move(cipher)), options);
   Impl& impl = *pf->impl_;
-  uint64_t size = 0;
-  if (!pf->file_->Size(&size).ok()) {
-    runtime::PostError(0);
-    return nullptr;
-  }
-  impl.file_size = size;
-  if (size == 0) {
-    // An empty file is a new file: signature, an empty log at 512, counter 0, no regions.
-    FileHeader fresh;
-    if (writable) {
-      if (!impl.WriteHeader(fresh) || !impl.io->Flush().ok()) {
-        runtime::PostError(0);
-        return nullptr;
-      }
-      ++pf->stats_.flushes;
-      impl.file_size = kHeaderSize;
-    }
-    fresh.root = kNoRoot;
-    pf->header_ = impl.committed = fresh;
-    impl.seen_raw = EncodeHeader(FileHeader{});
-    impl.seen_valid = writable;
-    return pf;
-  }
-  if (size < kHeaderSize) {
-    runtime::PostError(runtime::err::kInvalidDataFile);
-    return nullptr;
-  }
-  std::array<uint8_t, kHeaderSize> raw{};
-  if (!impl.ReadHeaderRaw(&raw)) return nullptr;
-  if (!impl.TakeHeader(raw, writable ? options.log_at_open : LogHandling::kReadThrough)) {
-    return nullptr;
-  }
+  // Until a header is read the file is taken as new: no tree, nothing cached.
+  FileHeader fresh;
+  fresh.root = kNoRoot;
+  pf->header_ = impl.committed = fresh;
+  if (options.defer_header) return pf;
+  if (!pf->CheckHeader(writable ? options.log_at_open : LogHandling::kReadThrough)) return nullptr;
   return pf;
 }
 
 bool PageFile::CheckHeader(LogHandling handling) {
-  std::array<uint8_t, kHeaderSize> raw{};
-  uint64_t size = 0;
-  if (!writable_ && impl_->file_size == 0 && file_->Size(&size).ok() && size == 0) {
-    return true;  // still the empty file this read-only open took as a new file
+  const bool may_repair = handling == LogHandling::kApply && writable_;
+  if (impl_->file_size < kHeaderSize) {
+    // Empty when last looked at (or never looked at): ask the file system again.
+    uint64_t size = 0;
+    if (!file_->Size(&size).ok()) {
+      runtime::PostError(0);
+      return false;
+    }
+    if (size == 0) return impl_->TakeEmptyFile(may_repair);
+    if (size < kHeaderSize) {
+      runtime::PostError(runtime::err::kInvalidDataFile);
+      return false;
+    }
   }
+  std::array<uint8_t, kHeaderSize> raw{};
   if (!impl_->ReadHeaderRaw(&raw)) return false;
   if (impl_->seen_valid && raw == impl_->seen_raw) {
-    if (impl_->log_pending && handling == LogHandling::kApply && writable_) return ApplyLog();
+    if (!may_repair) return true;
+    if (impl_->log_pending) return ApplyLog();
+    if (impl_->log_passed_over) return impl_->TakeHeader(raw, handling);
     return true;
   }
   return impl_->TakeHeader(raw, handling);
 }
 
 bool PageFile::LogPending() const {
-  return impl_->log_pending;
+  return impl_->log_pending || impl_->log_passed_over;
 }
 
 bool PageFile::ApplyLog() {

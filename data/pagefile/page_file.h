@@ -4,7 +4,8 @@
 //
 // What the driver does with it, per operation:
 //
-//   CheckHeader(...)             once, before the first page is read (reader slot held)
+//   CheckHeader(...)             once, before the first page is read, under a reader slot
+//                                (kReadThrough) or the whole slot range (kApply)
 //   Get / Insert / Put / Erase   any number, Cursor scans
 //   Commit()                     when something changed and no stream defers it (all reader
 //                                slots held); or PrepareCommit() + FinishCommit() around the
@@ -28,6 +29,14 @@
 // nullptr. Structural damage that a correctly written file cannot hold stops the program through
 // runtime::InternalErrorStop with the guard's number (1735 page in no region, 2172 short read,
 // 2277 read failed, 1602/522/530 page damage, ...).
+//
+// Sharing: nothing here takes a lock; the caller does. Reading the header is only sound while no
+// other program is in the middle of a commit (the caller holds a reader slot, the whole slot
+// range, or the file alone), and only a caller holding the whole range (or the file alone) may
+// write outside a commit: the fresh header of an empty file, a stopped writer's log applied or
+// discarded. CheckHeader(kApply) is that caller's call; kReadThrough never writes. A shared
+// opener passes defer_header and makes its first CheckHeader under its lock: the header is
+// then never read while another program may be writing it.
 //
 // Threads: one thread at a time (the run lock); nothing here locks.
 #pragma once
@@ -57,8 +66,11 @@ struct SplitLimits {
 
 // How a header check treats a log left by a writer that stopped in the middle of a commit.
 enum class LogHandling {
-  kApply,        // REQUIRES: opened for writing and the caller holds the write lock
-  kReadThrough,  // leave it in place and read pages through it
+  kApply,        // REQUIRES: opened for writing and the caller holds the write lock (the whole
+                 // reader-slot range, or the file alone): a log is applied, or discarded when it
+                 // cannot be read whole, and an empty file gets its first header
+  kReadThrough,  // writes nothing: read pages through the log; a log that cannot be read whole
+                 // is passed over (the tree as it was before that log) until a writer discards it
 };
 
 enum class OpenMode { kReadOnly, kReadWrite };
@@ -82,6 +94,9 @@ struct OpenOptions {
   // (exclusive and single-writer opens, tools); a shared writer passes kReadThrough and applies
   // it with ApplyLog() once it holds the write lock.
   LogHandling log_at_open = LogHandling::kApply;
+  // True: Open only opens the file and reads nothing; the first CheckHeader reads the header
+  // (and handles an empty file and a log), under whatever lock the caller took for it.
+  bool defer_header = false;
   // The transaction control file's check (see SetTransactionCheck); may be empty.
   std::function<bool(const FileHeader& logged)> log_uncommitted;
 };
@@ -117,11 +132,14 @@ class PageFile {
 
   // The header check of an operation. When the stored header differs from the one last seen,
   // the page cache is dropped and a non-empty log is handled as `handling` says (a log that
-  // cannot be read, or that the transaction check calls uncommitted, is discarded when the file
-  // is writable and ignored otherwise). False (error posted) when the header cannot be read or
-  // is no longer a Kestrune header.
+  // cannot be read, or that the transaction check calls uncommitted, is discarded under kApply
+  // and passed over otherwise). False (error posted) when the header cannot be read, is no
+  // longer a Kestrune header, or contradicts the file (36, with the file error saying how: a
+  // tree on pages the header's counter or root deny, a page space beyond the end of the file,
+  // the header of a new file in front of pages); nothing is written into such a file.
   [[nodiscard]] bool CheckHeader(LogHandling handling);
-  // A log was found and is being read through (kReadThrough, or not writable).
+  // A log that a stopped writer left is still in the file, read through or passed over: the next
+  // writer must handle it (CheckHeader(kApply)).
   bool LogPending() const;
   // Applies a pending log. REQUIRES: writable, the caller holds the write lock.
   [[nodiscard]] bool ApplyLog();

@@ -133,8 +133,14 @@ class PageFile::Impl {
   [[nodiscard]] bool WriteHeader(const FileHeader& header);
   [[nodiscard]] bool Fail();  // posts the system error, drops the changes; returns false
   [[nodiscard]] bool ReadHeaderRaw(std::array<uint8_t, kHeaderSize>* raw);
-  // Takes a header read from the file: drops the cache and handles its log.
+  // Takes a header read from the file: drops the cache and handles its log. Writes only under
+  // kApply on a writable file (the caller holds the write lock).
   [[nodiscard]] bool TakeHeader(const std::array<uint8_t, kHeaderSize>& raw, LogHandling handling);
+  // Takes a file of length 0 as a new file; `write` gives it its first header.
+  [[nodiscard]] bool TakeEmptyFile(bool write);
+  // What makes a header (as stored, or the image in a log) impossible for this file: empty when
+  // nothing does. A header that lies about the file would have a writer build on pages in use.
+  std::string Contradiction(const FileHeader& header) const;
   struct LogRef {
     size_t position;  // in log_bytes
     size_t size;
@@ -147,6 +153,10 @@ class PageFile::Impl {
   std::array<uint8_t, kHeaderSize> seen_raw{};
   bool seen_valid = false;
   bool log_pending = false;
+  // A log that could not be read whole (or that an uncommitted transaction left) was passed over
+  // by a check that may not write: the tree is read as it was before it, and the next check
+  // under the write lock discards it.
+  bool log_passed_over = false;
   std::vector<uint8_t> log_bytes;
   std::unordered_map<uint64_t, LogRef> log_index;  // by page offset
   uint64_t file_size = 0;
