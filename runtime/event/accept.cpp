@@ -1,5 +1,6 @@
 // The ACCEPT loop: the dequeue step and the default actions that follow an event.
 #include <algorithm>
+#include <utility>
 
 #include "runtime/core/fatal.h"
 #include "runtime/event/event.h"
@@ -151,6 +152,7 @@ bool AcceptLoop::Accept() {
     detail::CloseNow(window_);
     return false;
   }
+  bool idled = false;
   for (;;) {
     EventRecord e;
     Step step;
@@ -167,8 +169,28 @@ bool AcceptLoop::Accept() {
     }
     if (step == Step::kReady) return true;
     if (step == Step::kClosed) return false;
+    if (!idled) {
+      // Idle processing gets one turn before each wait.
+      idled = true;
+      std::function<void()> idle;
+      {
+        std::lock_guard lock(Mutex());
+        idle = S().threads[self].idle;
+      }
+      if (idle) {
+        idle();
+        continue;
+      }
+    }
+    idled = false;
     detail::WaitForMessage(self);
   }
+}
+
+void SetIdleProcedure(std::function<void()> procedure) {
+  std::lock_guard lock(Mutex());
+  auto it = S().threads.find(detail::ThisThread());
+  if (it != S().threads.end()) it->second.idle = std::move(procedure);
 }
 
 void ACCEPT(const std::function<LoopControl()>& body) {

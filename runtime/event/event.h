@@ -100,6 +100,11 @@ class AcceptLoop {
   bool continued_ = false;
 };
 
+// Idle processing: `procedure` runs (as program code, under the run lock) each time an ACCEPT
+// loop of the calling thread finds nothing to hand out, before the thread waits; events it posts
+// are handed out at once. An empty function removes it.
+void SetIdleProcedure(std::function<void()> procedure);
+
 // The loop with its body as a function: kNext lets the default action happen, kContinue skips it,
 // kLeave leaves the loop.
 enum class LoopControl : uint8_t { kNext, kContinue, kLeave };

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -55,6 +56,7 @@ struct ThreadState {
   int32_t keycode = 0;
   uint32_t stack_request = 0;
   WindowId starter_window = 0;
+  std::function<void()> idle;
 };
 
 struct State {

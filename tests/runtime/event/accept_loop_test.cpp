@@ -193,6 +193,22 @@ TEST_F(AcceptLoopTest, ANestedWindowHasItsOwnLoopAndTheOuterResumes) {
   EXPECT_THAT(seen, ElementsAre("EVENT:OpenWindow", "EVENT:Accepted 6", "EVENT:Notify"));
 }
 
+TEST_F(AcceptLoopTest, IdleProcessingRunsWhenNothingIsWaitingAndOncePerWait) {
+  Window w(Form());
+  w.Open();
+  int idle_turns = 0;
+  SetIdleProcedure([&] {
+    // The first turn posts work; the second finds none, and the loop waits for the step.
+    if (++idle_turns == 1) PostEvent(Event::kNotify);
+  });
+  Steps({[&] { ScriptedEngine::Click(w.id(), 6); }});
+  const auto seen =
+      Trace([] { return EVENT() == Event::kAccepted ? LoopControl::kLeave : LoopControl::kNext; });
+  EXPECT_THAT(seen, ElementsAre("EVENT:OpenWindow", "EVENT:Notify", "EVENT:Accepted 6"));
+  EXPECT_EQ(idle_turns, 2);
+  SetIdleProcedure({});
+}
+
 TEST_F(AcceptLoopTest, BuildEventsAreHandedOutInTurn) {
   Window w(Form());
   w.Open();
