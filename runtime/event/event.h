@@ -124,6 +124,6 @@ void ALERT();
 // put and it is the fatal error 534.
 inline constexpr size_t kPressBufferSize = 256;
 void PRESS(std::string_view text);
-void PRESSKEY(int32_t keycode);
+void PRESS(int32_t keycode);  // one key, by its key code
 
 }  // namespace pellucor::runtime

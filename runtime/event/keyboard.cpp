@@ -64,7 +64,7 @@ void PRESS(std::string_view text) {
   Press(keys);
 }
 
-void PRESSKEY(int32_t keycode) {
+void PRESS(int32_t keycode) {
   Press({PressedKey{keycode, 0}});
 }
 

@@ -45,7 +45,7 @@ TEST_F(KeyboardTest, AlertKeysAreKeptPerWindow) {
 TEST_F(KeyboardTest, PressTypesKeysInOrder) {
   engine_.ClearLog();
   PRESS("aZ9 \r");
-  PRESSKEY(key::kF1);
+  PRESS(key::kF1);
   EXPECT_THAT(engine_.Log(), ElementsAre("pressed 65 346 57 32 13", "pressed 112"));
 }
 
