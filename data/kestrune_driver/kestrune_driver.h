@@ -30,6 +30,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "data/driver/driver.h"
@@ -73,6 +74,24 @@ std::string DefaultTransactionControlFile();
 // The transaction control file in use now (SEND "TCF" reads it, "TCF=name" sets it; empty: none).
 const std::string& TransactionControlFile();
 void SetTransactionControlFile(std::string path);
+
+// One reader slot of a Kestrune file, held for as long as this lives: while it is held no other
+// program commits to the file (a committing writer holds every slot). For tools that read a
+// shared file through a page file of their own (opened with defer_header, then CheckHeader
+// under this lock). Waits while a writer is inside; held() is false when the lock failed.
+class ReaderSlotLock {
+ public:
+  explicit ReaderSlotLock(platform::File* file);
+  ~ReaderSlotLock();
+  ReaderSlotLock(const ReaderSlotLock&) = delete;
+  ReaderSlotLock& operator=(const ReaderSlotLock&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  platform::File* file_;
+  uint64_t slot_ = 0;
+  bool held_ = false;
+};
 
 // How many physical files the process has open (tests check that closing the last user closes).
 size_t OpenPhysicalFileCount();

@@ -323,6 +323,22 @@ bool HoldsNumberLock(const PhysicalFile& f, uint32_t number) {
 
 namespace pellucor::data {
 
+ReaderSlotLock::ReaderSlotLock(platform::File* file) : file_(file) {
+  using kdriver::kLockBase;
+  using kdriver::kReaderSlots;
+  const uint64_t first = static_cast<uint64_t>(getpid()) % kReaderSlots;
+  // A free slot at once; when every try is refused a writer holds the range: wait on one slot.
+  for (uint64_t i = 0; i < 8 && !held_; ++i) {
+    slot_ = (first + i) % kReaderSlots;
+    held_ = file_->Lock(kLockBase + slot_, 1, platform::LockWait::kNoWait).ok();
+  }
+  if (!held_) held_ = file_->Lock(kLockBase + slot_, 1, platform::LockWait::kWait).ok();
+}
+
+ReaderSlotLock::~ReaderSlotLock() {
+  if (held_) (void)file_->Unlock(kdriver::kLockBase + slot_, 1);
+}
+
 size_t OpenPhysicalFileCount() {
   return kdriver::List().size();
 }

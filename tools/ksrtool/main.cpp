@@ -9,11 +9,13 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "data/kestrune/entry_kinds.h"
 #include "data/kestrune/page_codec.h"
+#include "data/kestrune_driver/kestrune_driver.h"
 #include "data/pagefile/checker.h"
 #include "data/pagefile/page_file.h"
 #include "platform/file.h"
@@ -261,10 +263,22 @@ int main(int argc, char** argv) {
     pf::OpenOptions options;
     options.mode = pf::OpenMode::kReadOnly;
     options.owner = owner;
+    // The file may be in use: the header is read, and the file checked, under a reader slot,
+    // so that no program commits meanwhile.
+    options.defer_header = true;
     auto file = pf::PageFile::Open(path, options);
+    std::optional<pellucor::data::ReaderSlotLock> slot;
+    if (file) slot.emplace(file->file());
+    if (file && !file->CheckHeader(pf::LogHandling::kReadThrough)) {
+      slot.reset();  // it locks through the file
+      file.reset();
+    }
     if (!file) {
-      std::fprintf(stderr, "ksrtool: %s: cannot be opened: %s%s\n", path.c_str(),
-                   rt::ErrorText().c_str(),
+      std::string text = rt::ErrorText();
+      text.erase(text.find_last_not_of(' ') + 1);
+      const std::string& detail = rt::Errors().file_error;
+      std::fprintf(stderr, "ksrtool: %s: cannot be opened: %s%s%s%s\n", path.c_str(), text.c_str(),
+                   detail.empty() ? "" : ": ", detail.c_str(),
                    rt::ErrorCode() == rt::err::kInvalidDataFile && owner.empty()
                        ? " (not a Kestrune file, damaged header, or enciphered: try --owner)"
                        : "");
