@@ -18,7 +18,11 @@
 //   1023      the writer byte, held by a single-writer open while it repairs the file from a log;
 //   1025 + n  the table lock of LOCK (n the table number) or the hold of record n.
 // Every operation checks the header once (an exclusive or single-writer open only at open, since
-// nobody else writes) and ends with the commit of what it changed.
+// nobody else writes) and ends with the commit of what it changed. The header is only ever read
+// under a reader slot or the whole range (at open too: a writer opens under the whole range, a
+// reader under a slot), and only the holder of the whole range writes it outside its own commit
+// (an empty file's first header, a stopped writer's log applied or discarded, a stopped
+// transaction rolled back). physical_file.cpp lists the lock of every path.
 //
 // Transactions. LOGOUT holds back the commits of the files written until COMMIT or ROLLBACK. The
 // transaction control file (per user, DefaultTransactionControlFile(); SEND "TCF=name" changes
