@@ -3,7 +3,8 @@
 # the one command to run and fails, so that `make` stops before a build that cannot succeed.
 set -euo pipefail
 packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libssl-dev libsqlite3-dev clang libclang-rt-14-dev)
+          libssl-dev libsqlite3-dev clang libclang-rt-14-dev qt6-base-dev fonts-liberation
+          xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
