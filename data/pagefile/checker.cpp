@@ -252,9 +252,12 @@ class Checker {
       if ((*t.char_tables)[0] != 0) form = kst::TextForm::kOem;
 
       // Counters.
-      auto counted = [&](uint8_t which, size_t actual, const std::string& what) {
-        auto it = t.counters.find(which);
-        const uint32_t count = it == t.counters.end() ? 0 : it->second.count;
+      // Clang 14 does not let a lambda name a structured binding (t), so the counters are
+      // captured by a reference of their own.
+      auto counted = [&, &counters = t.counters](uint8_t which, size_t actual,
+                                                 const std::string& what) {
+        auto it = counters.find(which);
+        const uint32_t count = it == counters.end() ? 0 : it->second.count;
         if (count != actual) {
           Fault(where, label + what + " counter says " + std::to_string(count) + ", " +
                            std::to_string(actual) + " entries exist");

@@ -66,7 +66,7 @@ int CompareRows(const Key& key, const Row& a, const Row& b) {
 
 class Model {
  public:
-  explicit Model(RowWidth width) : width_(width), fields_(width == RowWidth::kWide ? 9 : 8) {}
+  explicit Model(RowWidth width) : fields_(width == RowWidth::kWide ? 9 : 8) {}
 
   // The components that count, or nothing when one names a field the record lacks.
   std::optional<Key> Counted(const Key& key) const {
@@ -160,7 +160,6 @@ class Model {
   std::optional<uint64_t> current_;
 
  private:
-  RowWidth width_;
   int fields_;
   uint64_t next_stamp_ = 1;
 };
