@@ -232,7 +232,7 @@ QString EngineWindow::Status(int zone) const {
 }
 
 void EngineWindow::ShowNotice(const QString& text) {
-  statusBar()->showMessage(text, 5000);
+  SetStatus(1, text);
   if (QWidget* f = QApplication::focusWidget()) f->setToolTip(text);
 }
 
@@ -311,11 +311,9 @@ bool EngineWindow::eventFilter(QObject* watched, QEvent* e) {
     for (const auto& c : controls_) {
       if (c->FocusWidget() != watched) continue;
       NoteFocus(c->number());
-      if (!c->description().message.empty() && zones_.size() <= 1) {
-        SetStatus(1, ToQt(c->description().message));
-      } else if (!c->description().message.empty()) {
-        statusBar()->showMessage(ToQt(c->description().message));
-      }
+      // The control's message takes the first zone (a passing message would be drawn over
+      // the zones).
+      if (!c->description().message.empty()) SetStatus(1, ToQt(c->description().message));
       break;
     }
   } else if (e->type() == QEvent::KeyPress) {
@@ -461,8 +459,12 @@ std::string EngineWindow::GetWindowProperty(Prop prop, int32_t index) const {
       return t ? *t : std::string();
     }
     case Prop::kStatusText: {
-      auto t = FromQt(Status(index));
-      return t ? *t : std::string();
+      // A notice may quote a character the program cannot hold: it reads back as "?".
+      QString text = Status(index);
+      for (QString bad = ForeignCharacter(text); !bad.isEmpty(); bad = ForeignCharacter(text)) {
+        text.replace(bad, QStringLiteral("?"));
+      }
+      return FromQt(text).value_or(std::string());
     }
     case Prop::kHide:
       return Switch(!isVisible());
