@@ -347,8 +347,15 @@ int32_t QtEngine::Popup(WindowId window, const runtime::PopupMenu& menu,
     if (at && w != nullptr) {
       where = w->client()->mapToGlobal(QPoint(w->units().X(at->x), w->units().Y(at->y)));
     }
+    // An item chosen in a submenu ends the whole popup too.
+    QAction* chosen = nullptr;
+    QObject::connect(&popup, &QMenu::triggered, &popup, [&](QAction* a) {
+      chosen = a;
+      popup.close();
+    });
     core_->Offer(&popup);
-    QAction* chosen = popup.exec(where);
+    QAction* direct = popup.exec(where);
+    if (chosen == nullptr) chosen = direct;
     return chosen != nullptr ? chosen->data().toInt() : 0;
   });
 }

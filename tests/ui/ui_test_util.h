@@ -66,7 +66,7 @@ class UiTest : public ::testing::Test {
     return engine_.ControlWidget(window.id(), control);
   }
 
-  runtime::testing::Reaper reaper_{std::chrono::seconds(60)};
+  runtime::testing::Reaper reaper_{std::chrono::seconds(30)};
   QApplication& app_;
   QtEngine engine_;
   runtime::HaltHook previous_hook_;
