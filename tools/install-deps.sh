@@ -2,8 +2,11 @@
 # Installs the Debian packages the build needs. As root it runs apt-get itself; otherwise it prints
 # the one command to run and fails, so that `make` stops before a build that cannot succeed.
 set -euo pipefail
+# clang with its runtimes (libclang-rt-14-dev: AddressSanitizer, UndefinedBehaviorSanitizer and
+# libFuzzer) makes the sanitizer build and the fuzz targets; llvm brings llvm-symbolizer, which
+# gives their reports file and line.
 packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libssl-dev libsqlite3-dev clang libclang-rt-14-dev qt6-base-dev fonts-liberation
+          libssl-dev libsqlite3-dev clang libclang-rt-14-dev llvm qt6-base-dev fonts-liberation
           xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do

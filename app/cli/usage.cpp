@@ -90,7 +90,7 @@ ENVIRONMENT
     PELLUCOR_DATA_DIR, XDG_DATA_HOME, HOME: where the data directory is.
 )txt";
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 12> kHelp {{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 12> kHelp{{
     {"add", R"txt(usage: pellucor-cli add --topic TEXT [--date YYYY-MM-DD] [--remind YYYY-MM-DD]
                         [--memo TEXT | --memo-file FILE] [--done]
 
@@ -100,7 +100,8 @@ unless --done is given. The topic holds at most 60 characters on one line, the
 memo at most 5050 characters. --memo-file - reads the memo from standard input
 (one final line break is dropped).
 )txt"},
-    {"list", R"txt(usage: pellucor-cli list [--tab notes|reminders|done|all|archive] [--where EXPR] [--tsv]
+    {"list",
+     R"txt(usage: pellucor-cli list [--tab notes|reminders|done|all|archive] [--where EXPR] [--tsv]
 
 Lists the notes of a tab (default: all) in the tab's order, with the tab's
 filter, as the desktop program's main window shows them; archive lists the

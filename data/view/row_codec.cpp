@@ -35,8 +35,8 @@ size_t TrimmedLength(const uint8_t* p, size_t n) {
   while (n >= 64) {
     Bytes16 v[4];
     std::memcpy(v, p + n - 64, 64);
-    const Bytes16 all = (v[0] == blank16) & (v[1] == blank16) & (v[2] == blank16) &
-                        (v[3] == blank16);
+    const Bytes16 all =
+        (v[0] == blank16) & (v[1] == blank16) & (v[2] == blank16) & (v[3] == blank16);
     uint64_t half[2];
     std::memcpy(half, &all, 16);
     if ((half[0] & half[1]) != ~uint64_t{0}) break;

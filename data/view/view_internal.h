@@ -89,7 +89,7 @@ struct View::Impl {
   bool tree_done = false;
   long start_next = 0;  // sorting views without a current row: the rows NEXT and PREVIOUS give
   long start_prev = -1;
-  std::string identity;          // of the row just fetched
+  std::string identity;  // of the row just fetched
   // The buffer offset of the row the record buffers hold because it was the last one fetched
   // and stored (kNoRow otherwise): showing it right away needs no restore. Cleared by every
   // fetch and every ShowRow, so program code never runs between setting and using it.
