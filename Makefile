@@ -37,7 +37,7 @@ asan-test: deps
 	  -DCMAKE_BUILD_TYPE=Debug -DPELLUCOR_SANITIZE=ON -DPELLUCOR_BENCH=OFF -DPELLUCOR_WERROR=$(WERROR)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  PELLUCOR_SHORT=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp PELLUCOR_SHORT=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && echo "== $$b" && "$$b"; done; true
