@@ -500,7 +500,8 @@ struct Model {
   std::string Describe(const std::string& serial) const {
     const auto it = present.find(serial);
     if (it == present.end()) return serial;
-    return serial + " (id " + std::to_string(it->second.note.id) + " in " +
+    const uint32_t id = it->second.note.id;
+    return serial + " (" + (id == 0 ? "id not known" : "id " + std::to_string(id)) + " in " +
            TableName(it->second.note.archived) + "; " + it->second.history + ")";
   }
 };
@@ -760,7 +761,9 @@ class Worker {
   std::optional<std::string> Pick(std::optional<bool> archive) {
     std::vector<const std::string*> candidates;
     for (const auto& [serial, a] : m_.present) {
-      if (!archive || a.note.archived == *archive) candidates.push_back(&serial);
+      if (a.note.id != 0 && (!archive || a.note.archived == *archive)) {
+        candidates.push_back(&serial);
+      }
     }
     if (candidates.empty()) return std::nullopt;
     return *candidates[static_cast<size_t>(gen_.Below(static_cast<int>(candidates.size())))];
@@ -1024,7 +1027,13 @@ class Worker {
                   (r.out.empty() ? "" : "; it printed: " + Clip(r.out)));
     }
     m_.counts["notes imported"] += static_cast<uint64_t>(cfg_.import_notes);
+    // Acknowledged, ids not yet known (0): the check after the round looks for them by serial.
+    for (const auto& [serial, n] : batch) {
+      m_.present[serial].note = n;
+      m_.Record(serial, Event("imported"));
+    }
     // import prints no ids: find each imported note by its serial among the worker's own notes.
+    const std::string after = "import printed '" + Clip(r.out) + "', then ";
     const std::string prefix = WorkerPrefix(m_.worker);
     const std::vector<std::string> list = {
         "list", "--tsv", "--where",
@@ -1035,24 +1044,23 @@ class Worker {
       if (!Busy(listed)) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    if (listed.status != 0) return Failed(list, listed);
+    if (listed.status != 0) return Fail(after + Shown(list) + " " + listed.Describe());
     std::string error;
     const std::optional<std::vector<Note>> rows = ParseTsv(listed.out, true, &error);
-    if (!rows) return Fail(Shown(list) + ": " + error);
+    if (!rows) return Fail(after + Shown(list) + ": " + error);
     std::map<std::string, std::vector<uint32_t>> ids;
     for (const Note& row : *rows) ids[SerialOf(row.topic)].push_back(row.id);
     bool ok = true;
-    for (auto& [serial, n] : batch) {
+    for (const auto& [serial, n] : batch) {
       const std::vector<uint32_t>& found = ids[serial];
-      n.id = found.size() == 1 ? found[0] : 0;
-      if (n.id != 0 && !FreshId(n.id, serial)) ok = false;
-      m_.present[serial].note = n;
-      m_.Record(serial, Event("imported"));
       if (found.size() != 1) {
-        // Kept in the model, so that the check after the round reports it too.
-        ok = Fail("import said " + Clip(r.out) + ", yet note " + serial + " is in the notes " +
-                  std::to_string(found.size()) + " times");
+        // Kept in the model without an id, so that the check after the round reports it too.
+        ok = Fail(after + "note " + serial + " is in the notes " + std::to_string(found.size()) +
+                  " times");
+        continue;
       }
+      if (!FreshId(found[0], serial)) ok = false;
+      m_.present[serial].note.id = found[0];
     }
     return Judge(list, listed.out, true, false) && ok;
   }
