@@ -19,16 +19,23 @@
 namespace pellucor::app::cli {
 namespace {
 
-// The checker reads the file while other programs may commit to it; faults seen while the
-// change counter moved are the other program's writing, so the check runs again.
-constexpr int kCheckAttempts = 5;
+// The checker reads the file under a reader slot, so that no other program commits while it
+// reads: what it reports is the file, not another program's writing in progress.
+struct CheckedFile {
+  std::unique_ptr<data::pagefile::PageFile> file;
+  std::unique_ptr<data::ReaderSlotLock> slot;  // locks through the file: released first
+  ~CheckedFile() { slot.reset(); }
+};
 
-std::unique_ptr<data::pagefile::PageFile> OpenForCheck() {
+bool OpenForCheck(CheckedFile* out) {
   data::pagefile::OpenOptions options;
   options.mode = data::pagefile::OpenMode::kReadOnly;
   options.share = platform::Share::kDenyNone;
-  options.log_at_open = data::pagefile::LogHandling::kReadThrough;
-  return data::pagefile::PageFile::Open(std::string(kDataFileName), options);
+  options.defer_header = true;
+  out->file = data::pagefile::PageFile::Open(std::string(kDataFileName), options);
+  if (!out->file) return false;
+  out->slot = std::make_unique<data::ReaderSlotLock>(out->file->file());
+  return out->file->CheckHeader(data::pagefile::LogHandling::kReadThrough);
 }
 
 }  // namespace
@@ -56,26 +63,20 @@ int RunCheck(const Context& ctx, const ParsedArgs& args) {
     std::_Exit(exit_status::kNone);
   });
   data::pagefile::CheckReport report;
-  for (int attempt = 0; attempt < kCheckAttempts; ++attempt) {
-    auto file = OpenForCheck();
-    if (!file) {
-      const int32_t code = runtime::ErrorCode();
-      if (code == runtime::err::kInvalidDataFile) {
-        std::fprintf(ctx.out, "%s: not a sound data file: %s\n", std::string(kDataFileName).c_str(),
-                     TrimRight(runtime::ErrorText()).c_str());
-        return exit_status::kNone;
-      }
-      return ctx.Complain(exit_status::kFailure,
-                          "cannot open the data file: " + TrimRight(runtime::ErrorText()));
+  CheckedFile checked;
+  if (!OpenForCheck(&checked)) {
+    const int32_t code = runtime::ErrorCode();
+    if (code == runtime::err::kInvalidDataFile) {
+      std::string why = TrimRight(runtime::ErrorText());
+      if (!runtime::Errors().file_error.empty()) why += ": " + runtime::Errors().file_error;
+      std::fprintf(ctx.out, "%s: not a sound data file: %s\n", std::string(kDataFileName).c_str(),
+                   why.c_str());
+      return exit_status::kNone;
     }
-    const uint32_t before = file->header().change_counter;
-    report = data::pagefile::CheckPageFile(file.get(), 20);
-    if (report.sound()) break;
-    file.reset();
-    auto again = OpenForCheck();
-    if (!again || again->header().change_counter == before) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return ctx.Complain(exit_status::kFailure,
+                        "cannot open the data file: " + TrimRight(runtime::ErrorText()));
   }
+  report = data::pagefile::CheckPageFile(checked.file.get(), 20);
   if (report.sound()) {
     std::fprintf(ctx.out, "%s: sound (%zu pages, %zu entries)\n",
                  std::string(kDataFileName).c_str(), report.pages, report.entries);
