@@ -4,27 +4,12 @@
 
 #include "ui/ansi_text.h"
 #include "ui/engine_window.h"
+#include "ui/prop_value.h"
 #include "ui/value_text.h"
 
 namespace pellucor::ui {
 
 using runtime::Prop;
-
-namespace {
-int ToInt(std::string_view s) {
-  try {
-    return std::stoi(std::string(s));
-  } catch (...) {
-    return 0;
-  }
-}
-bool Switch(std::string_view v) {
-  return !v.empty() && v != "0";
-}
-std::string Switch(bool b) {
-  return b ? "1" : "";
-}
-}  // namespace
 
 Control::Control(EngineWindow& window, const runtime::ControlDescription& description)
     : window_(window), d_(description) {}

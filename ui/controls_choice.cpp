@@ -15,6 +15,7 @@
 #include "ui/controls.h"
 #include "ui/engine_window.h"
 #include "ui/icons.h"
+#include "ui/prop_value.h"
 #include "ui/value_text.h"
 
 namespace pellucor::ui {
@@ -25,16 +26,6 @@ namespace key = runtime::key;
 
 namespace {
 
-bool Switch(std::string_view v) {
-  return !v.empty() && v != "0";
-}
-int ToInt(std::string_view s) {
-  try {
-    return std::stoi(std::string(s));
-  } catch (...) {
-    return 0;
-  }
-}
 std::string Trimmed(std::string s) {
   while (!s.empty() && s.back() == ' ') s.pop_back();
   return s;

@@ -15,6 +15,7 @@
 #include "ui/controls.h"
 #include "ui/engine_window.h"
 #include "ui/icons.h"
+#include "ui/prop_value.h"
 
 namespace pellucor::ui {
 
@@ -23,14 +24,6 @@ using runtime::Event;
 using runtime::Prop;
 
 namespace {
-
-int ToInt(std::string_view s) {
-  try {
-    return std::stoi(std::string(s));
-  } catch (...) {
-    return 0;
-  }
-}
 
 class Group : public Control {
  public:

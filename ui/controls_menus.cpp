@@ -10,6 +10,7 @@
 #include "ui/engine_window.h"
 #include "ui/icons.h"
 #include "ui/keys.h"
+#include "ui/prop_value.h"
 
 namespace pellucor::ui {
 
@@ -18,10 +19,6 @@ using runtime::Event;
 using runtime::Prop;
 
 namespace {
-
-bool Switch(std::string_view v) {
-  return !v.empty() && v != "0";
-}
 
 class MenuEntry : public Control {
  public:

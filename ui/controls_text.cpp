@@ -13,6 +13,7 @@
 #include "ui/controls.h"
 #include "ui/engine_window.h"
 #include "ui/keys.h"
+#include "ui/prop_value.h"
 #include "ui/value_text.h"
 
 namespace pellucor::ui {
@@ -21,10 +22,6 @@ using runtime::Event;
 using runtime::Prop;
 
 namespace {
-
-bool Switch(std::string_view v) {
-  return !v.empty() && v != "0";
-}
 
 // Refuses text with a character Windows-1252 cannot hold, saying so.
 class AnsiValidator : public QValidator {

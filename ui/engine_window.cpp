@@ -16,6 +16,7 @@
 #include "ui/engine_core.h"
 #include "ui/icons.h"
 #include "ui/keys.h"
+#include "ui/prop_value.h"
 
 namespace pellucor::ui {
 
@@ -26,19 +27,6 @@ using runtime::Prop;
 namespace {
 std::string Number(int v) {
   return std::to_string(v);
-}
-int ToInt(std::string_view s) {
-  try {
-    return std::stoi(std::string(s));
-  } catch (...) {
-    return 0;
-  }
-}
-bool Switch(std::string_view v) {
-  return !v.empty() && v != "0";
-}
-std::string Switch(bool b) {
-  return b ? "1" : "";
 }
 }  // namespace
 

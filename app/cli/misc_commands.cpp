@@ -1,7 +1,5 @@
 // check and eval.
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 #include <vector>
 
 #include "app/cli/commands.h"
@@ -23,8 +21,7 @@ namespace {
 // reads: what it reports is the file, not another program's writing in progress.
 struct CheckedFile {
   std::unique_ptr<data::pagefile::PageFile> file;
-  std::unique_ptr<data::ReaderSlotLock> slot;  // locks through the file: released first
-  ~CheckedFile() { slot.reset(); }
+  std::unique_ptr<data::ReaderSlotLock> slot;  // locks through the file: declared after it
 };
 
 bool OpenForCheck(CheckedFile* out) {

@@ -93,7 +93,7 @@ class ReaderSlotLock {
 
  private:
   platform::File* file_;
-  uint64_t slot_ = 0;
+  uint32_t slot_ = 0;
   bool held_ = false;
 };
 

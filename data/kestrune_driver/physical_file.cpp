@@ -62,20 +62,19 @@ void ReleaseRange(PhysicalFile& f) {
   f.range_held = false;
 }
 
-bool TakeSlot(PhysicalFile& f) {
-  platform::File* file = f.pf->file();
-  // Another reader on our slot: move on. Two refusals in a row mean a writer holds the whole
-  // range: wait on the slot until it is done.
+// Takes one reader slot from *slot on. Another reader on a slot: move on. Two refusals in a row
+// mean a writer holds the whole range: wait on the slot until it is done.
+bool LockReaderSlot(platform::File* file, uint32_t* slot) {
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (file->Lock(kLockBase + f.slot, 1, platform::LockWait::kNoWait).ok()) {
-      f.slot_held = true;
-      return true;
-    }
-    f.slot = (f.slot + 1) % kReaderSlots;
+    if (file->Lock(kLockBase + *slot, 1, platform::LockWait::kNoWait).ok()) return true;
+    *slot = (*slot + 1) % kReaderSlots;
   }
-  if (!file->Lock(kLockBase + f.slot, 1, platform::LockWait::kWait).ok()) return false;
-  f.slot_held = true;
-  return true;
+  return file->Lock(kLockBase + *slot, 1, platform::LockWait::kWait).ok();
+}
+
+bool TakeSlot(PhysicalFile& f) {
+  f.slot_held = LockReaderSlot(f.pf->file(), &f.slot);
+  return f.slot_held;
 }
 
 void ReleaseSlot(PhysicalFile& f) {
@@ -323,16 +322,9 @@ bool HoldsNumberLock(const PhysicalFile& f, uint32_t number) {
 
 namespace pellucor::data {
 
-ReaderSlotLock::ReaderSlotLock(platform::File* file) : file_(file) {
-  using kdriver::kLockBase;
-  using kdriver::kReaderSlots;
-  const uint64_t first = static_cast<uint64_t>(getpid()) % kReaderSlots;
-  // A free slot at once; when every try is refused a writer holds the range: wait on one slot.
-  for (uint64_t i = 0; i < 8 && !held_; ++i) {
-    slot_ = (first + i) % kReaderSlots;
-    held_ = file_->Lock(kLockBase + slot_, 1, platform::LockWait::kNoWait).ok();
-  }
-  if (!held_) held_ = file_->Lock(kLockBase + slot_, 1, platform::LockWait::kWait).ok();
+ReaderSlotLock::ReaderSlotLock(platform::File* file)
+    : file_(file), slot_(static_cast<uint32_t>(getpid()) % kdriver::kReaderSlots) {
+  held_ = kdriver::LockReaderSlot(file_, &slot_);
 }
 
 ReaderSlotLock::~ReaderSlotLock() {
