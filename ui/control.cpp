@@ -1,6 +1,7 @@
 #include "ui/control.h"
 
 #include <QStatusBar>
+#include <QStringList>
 
 #include "ui/ansi_text.h"
 #include "ui/engine_window.h"
@@ -23,6 +24,55 @@ QString Control::AccessibleNameFor(const QString& text) const {
 
 void Control::SetAccessibleText(const QString& text) {
   if (widget_) widget_->setAccessibleName(AccessibleNameFor(text));
+}
+
+void Control::CompleteAccessibleName() {
+  QWidget* w = FocusWidget() != nullptr ? FocusWidget() : widget();
+  if (w == nullptr) return;
+  QString name = w->accessibleName();
+  if (name.isEmpty() && widget_) name = widget_->accessibleName();
+  if (name.isEmpty() && d_.parent != 0) {
+    if (const Control* p = window_.Find(d_.parent)) {
+      name = WithoutMnemonic(ToQt(p->description().text)).trimmed();
+    }
+  }
+  if (name.isEmpty() && d_.at) {
+    // A control drawn inside a group's frame belongs to that group.
+    const runtime::DialogRect& r = *d_.at;
+    for (const auto& c : window_.controls()) {
+      const runtime::ControlDescription& g = c->description();
+      if ((g.kind != runtime::ControlKind::kGroup && g.kind != runtime::ControlKind::kOption) ||
+          !g.at || g.number == d_.number) {
+        continue;
+      }
+      if (r.x >= g.at->x && r.y >= g.at->y && r.x + r.width <= g.at->x + g.at->width &&
+          r.y + r.height <= g.at->y + g.at->height) {
+        name = WithoutMnemonic(ToQt(g.text)).trimmed();
+        break;
+      }
+    }
+  }
+  if (name.isEmpty() && d_.kind == runtime::ControlKind::kSheet) {
+    QStringList tabs;
+    for (const auto& c : window_.controls()) {
+      if (c->description().parent == d_.number && c->kind() == runtime::ControlKind::kTab) {
+        tabs << WithoutMnemonic(ToQt(c->description().text)).trimmed();
+      }
+    }
+    name = tabs.join(QStringLiteral(", "));
+  }
+  if (name.isEmpty()) return;
+  for (QWidget* named : {widget(), w}) {
+    if (named != nullptr && named->accessibleName().isEmpty()) named->setAccessibleName(name);
+  }
+  if (!widget_) return;
+  for (QWidget* part : widget_->findChildren<QWidget*>()) {
+    // Other controls placed inside (on a tab's page) are named by their own pass.
+    if (part->objectName().startsWith(QStringLiteral("control"))) continue;
+    if (part->focusPolicy() != Qt::NoFocus && part->accessibleName().isEmpty()) {
+      part->setAccessibleName(name);
+    }
+  }
 }
 
 void Control::Adopt(QWidget* w) {

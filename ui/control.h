@@ -33,6 +33,12 @@ class Control {
   // Where controls whose parent this control is go (a tab's page); null when it holds none.
   [[nodiscard]] virtual QWidget* ChildArea() const { return nullptr; }
 
+  // Once every control of the window is built: a control the keyboard reaches gets a name for
+  // screen readers even without a text of its own (the title of the group, option or tab it
+  // stands in; for a tab sheet, the names of its tabs), and so do the parts it is made of (the
+  // line of a spin box or combo, the tab bar of a sheet).
+  void CompleteAccessibleName();
+
   // Shows the bound variable.
   virtual void Display() {}
   // Stores what the control shows into its variable. False when the text does not read back

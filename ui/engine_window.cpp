@@ -161,6 +161,7 @@ bool EngineWindow::Build() {
     if (!AddControl(c)) return false;
   }
   for (const auto& c : controls_) c->Built();
+  for (const auto& c : controls_) c->CompleteAccessibleName();
   // Tab order is the order of the description.
   QWidget* previous = nullptr;
   for (const auto& c : controls_) {

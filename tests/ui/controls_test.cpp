@@ -305,3 +305,43 @@ TEST_F(ControlsTest, ACharacterWindows1252CannotHoldIsRefusedWhereTyped) {
 
 }  // namespace
 }  // namespace pellucor::ui
+
+namespace pellucor::ui {
+namespace {
+
+TEST_F(ControlsTest, EveryControlTheKeyboardReachesHasAName) {
+  // Controls without a text of their own: a memo drawn inside a group's frame, a spin box with a
+  // prompt, a combo with a tip, and a tab sheet; their inner parts (a spin box's line, a sheet's
+  // tab bar) are reached by the keyboard too.
+  char memo[60];
+  std::memset(memo, ' ', sizeof memo);
+  int32_t count = 1;
+  char where[10];
+  std::memset(where, ' ', sizeof where);
+  runtime::WindowDescription d;
+  d.name = "NAMES";
+  d.title = "Names";
+  Add(d, 1, ControlKind::kGroup, "Notes", {4, 4, 120, 50});
+  Add(d, 2, ControlKind::kText, "", {10, 16, 100, 30}).use = StringRef(memo);
+  Add(d, 3, ControlKind::kPrompt, "&Count:", {4, 60, 30, 10});
+  Add(d, 4, ControlKind::kSpin, "", {40, 60, 40, 12}).use = LongRef(count);
+  auto& combo = Add(d, 5, ControlKind::kCombo, "", {4, 76, 70, 12});
+  combo.use = StringRef(where);
+  combo.tip = "Where the note belongs";
+  Add(d, 6, ControlKind::kSheet, "", {130, 4, 100, 60});
+  Add(d, 7, ControlKind::kTab, "&General", {}).parent = 6;
+  Add(d, 8, ControlKind::kTab, "&More", {}).parent = 6;
+  runtime::Window window(d);
+  OpenAndShow(window);
+  QWidget* w = engine_.WidgetOf(window.id());
+  for (QWidget* c : w->findChildren<QWidget*>()) {
+    if (c->focusPolicy() == Qt::NoFocus || !c->isVisible()) continue;
+    EXPECT_FALSE(c->accessibleName().isEmpty())
+        << c->objectName().toStdString() << " (" << c->metaObject()->className() << ")";
+  }
+  EXPECT_EQ(Widget(window, 2)->accessibleName(), "Notes");
+  EXPECT_EQ(Widget(window, 6)->accessibleName(), "General, More");
+}
+
+}  // namespace
+}  // namespace pellucor::ui
