@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSessionManager>
 #include <array>
 
 #include "ui/ansi_text.h"
@@ -62,7 +63,16 @@ void BuildMenu(QMenu* menu, const std::vector<runtime::PopupEntry>& entries) {
 
 }  // namespace
 
-QtEngine::QtEngine() : core_(std::make_unique<EngineCore>()) {}
+QtEngine::QtEngine()
+    : core_(std::make_unique<EngineCore>()), session_context_(std::make_unique<QObject>()) {
+  // The session manager's quit request: refused while the program runs. The answer may interact
+  // only after allowsInteraction() granted it, and releases the session at once afterwards.
+  QObject::connect(qApp, &QGuiApplication::commitDataRequest, session_context_.get(),
+                   [this](QSessionManager& session) {
+                     if (!AnswerSessionEnd(session.allowsInteraction())) session.cancel();
+                     session.release();
+                   });
+}
 QtEngine::~QtEngine() = default;
 
 void QtEngine::SetResponder(std::function<void(QWidget*)> responder) {
@@ -261,6 +271,17 @@ void QtEngine::SetListRows(WindowId window, int32_t control, const runtime::List
     Control* c = w != nullptr ? w->Find(control) : nullptr;
     if (c != nullptr) SetListSource(*c, rows);
   });
+}
+
+bool QtEngine::AnswerSessionEnd(bool may_ask) {
+  if (may_ask) {
+    runtime::MessageRequest request;
+    request.text = "Application still active.\n\nQuit the application before quitting Windows.";
+    request.icon = runtime::MessageIcon::kExclamation;
+    request.system_modal = true;
+    (void)Message(request);
+  }
+  return false;
 }
 
 int32_t QtEngine::Message(const runtime::MessageRequest& request) {

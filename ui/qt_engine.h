@@ -17,6 +17,7 @@
 
 #include "runtime/event/engine.h"
 
+class QObject;
 class QWidget;
 
 namespace pellucor::ui {
@@ -41,6 +42,11 @@ class QtEngine : public runtime::WindowEngine {
   [[nodiscard]] QWidget* ControlWidget(runtime::WindowId window, int32_t control) const;
   // The help window, once a help page has been shown; else null.
   [[nodiscard]] QWidget* HelpWidget() const;
+  // The desktop session asks whether it may end (log out, shut down) while the program runs. The
+  // answer is no, so that no open form loses what the user typed: when the session lets the
+  // program speak (`may_ask`), a system-modal box says to quit the program first. Returns whether
+  // the session may end (never). The engine answers the session manager's quit request with it.
+  bool AnswerSessionEnd(bool may_ask);
 
   // --- WindowEngine ---
   void ThreadStarted(runtime::ThreadNumber thread) override;
@@ -73,6 +79,7 @@ class QtEngine : public runtime::WindowEngine {
 
  private:
   std::unique_ptr<EngineCore> core_;
+  std::unique_ptr<QObject> session_context_;  // ends the session connection with the engine
 };
 
 }  // namespace pellucor::ui

@@ -1,4 +1,5 @@
 // Lists and dialogs answered through the responder, on real widgets.
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -91,6 +92,41 @@ TEST_F(WindowsTest, MessageBoxesAndPopupsAreAnsweredThroughTheResponder) {
   runtime::Window window(d);
   OpenAndShow(window);
   EXPECT_EQ(runtime::POPUP("&Insert|-|{&Query|Saved|+Empty}|&Select"), 3);
+}
+
+// The desktop session wants to end while a form holds typed text: the program says no, with a
+// system-modal warning when it may speak, and the form keeps what was typed.
+TEST_F(WindowsTest, TheSessionsQuitRequestIsRefusedAndKeepsTheFormsText) {
+  runtime::WindowDescription d;
+  d.name = "FORM";
+  Add(d, 1, ControlKind::kEntry, "", {4, 4, 80, 12});
+  runtime::Window window(d);
+  OpenAndShow(window);
+  auto* entry = qobject_cast<QLineEdit*>(Widget(window, 1));
+  ASSERT_NE(entry, nullptr);
+  QTest::keyClicks(entry, "unsaved");
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  Qt::WindowModality modality = Qt::NonModal;
+  int boxes = 0;
+  engine_.SetResponder([&](QWidget* dialog) {
+    auto* box = qobject_cast<QMessageBox*>(dialog);
+    ASSERT_NE(box, nullptr);
+    ++boxes;
+    text = box->text();
+    icon = box->icon();
+    modality = box->windowModality();
+    box->defaultButton()->click();
+  });
+  EXPECT_FALSE(engine_.AnswerSessionEnd(true));
+  EXPECT_EQ(boxes, 1);
+  EXPECT_EQ(text, "Application still active.\n\nQuit the application before quitting Windows.");
+  EXPECT_EQ(icon, QMessageBox::Warning);
+  EXPECT_EQ(modality, Qt::ApplicationModal);
+  EXPECT_FALSE(engine_.AnswerSessionEnd(false));  // no interaction allowed: still no, silently
+  EXPECT_EQ(boxes, 1);
+  EXPECT_NE(engine_.WidgetOf(window.id()), nullptr);
+  EXPECT_EQ(entry->text(), "unsaved");
 }
 
 }  // namespace
