@@ -54,6 +54,12 @@ void InternalErrorStop(int32_t number, std::string_view detail) {
   Halt(number, text);
 }
 
+void HALT(int32_t exit_code, std::string_view text) {
+  if (Hook()) Hook()(exit_code, std::string(text));
+  std::fflush(nullptr);
+  std::_Exit(exit_code);
+}
+
 bool IsInternalStopText(std::string_view text) {
   return text.substr(0, kInternalStopPrefix.size()) == kInternalStopPrefix;
 }

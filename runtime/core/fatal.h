@@ -30,6 +30,11 @@ void SetFatalPresenter(std::function<void(const std::string& title, const std::s
 // Whether a text the halt hook received is an InternalErrorStop's (not a FatalError's).
 [[nodiscard]] bool IsInternalStopText(std::string_view text);
 
+// Ends the program on purpose (the HALT statement): the halt hook, when installed, receives
+// `exit_code` and `text`; then the process ends with `exit_code`. Nothing is shown: a caller that
+// wants the user told shows its own message first.
+[[noreturn]] void HALT(int32_t exit_code, std::string_view text = {});
+
 // The exception a test's halt hook may throw (see HaltHookThrows); never thrown by the runtime.
 struct HaltException {
   int32_t code;
