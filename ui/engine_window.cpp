@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
@@ -333,7 +334,29 @@ void EngineWindow::keyPressEvent(QKeyEvent* e) {
     core_.ShowHelp(d_.help_id);
     return;
   }
+  // Enter that no control used (an entry has already taken its text) presses the focused
+  // button, else the window's default button, as in any dialog.
+  if (code == runtime::key::kEnter && PressDefaultButton()) return;
   QMainWindow::keyPressEvent(e);
+}
+
+bool EngineWindow::PressDefaultButton() {
+  auto usable = [this](QWidget* w) {
+    return w != nullptr && w->isEnabled() && w->isVisibleTo(this);
+  };
+  if (auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+      focused != nullptr && focused->window() == this && usable(focused)) {
+    focused->click();
+    return true;
+  }
+  for (const auto& c : controls_) {
+    auto* button = qobject_cast<QPushButton*>(c->FocusWidget());
+    if (button != nullptr && button->isDefault() && usable(button)) {
+      button->click();
+      return true;
+    }
+  }
+  return false;
 }
 
 void EngineWindow::Act(runtime::StandardAction action) {
@@ -404,6 +427,17 @@ bool EngineWindow::SetWindowProperty(Prop prop, int32_t index, std::string_view 
     case Prop::kMinHeight:
       client_->setMinimumHeight(units_.Y(ToInt(value)));
       return true;
+    case Prop::kMaxWidth: {
+      // The limit is the client area's; the window around it adds its frame parts.
+      const int v = ToInt(value);
+      setMaximumWidth(v > 0 ? units_.X(v) + width() - client_->width() : QWIDGETSIZE_MAX);
+      return true;
+    }
+    case Prop::kMaxHeight: {
+      const int v = ToInt(value);
+      setMaximumHeight(v > 0 ? units_.Y(v) + height() - client_->height() : QWIDGETSIZE_MAX);
+      return true;
+    }
     case Prop::kXPos:
       move(units_.X(ToInt(value)), y());
       return true;
@@ -469,6 +503,22 @@ std::string EngineWindow::GetWindowProperty(Prop prop, int32_t index) const {
       return Number(units_.ToUnitsX(client_->minimumWidth()));
     case Prop::kMinHeight:
       return Number(units_.ToUnitsY(client_->minimumHeight()));
+    case Prop::kMaxWidth:
+      return Number(maximumWidth() >= QWIDGETSIZE_MAX
+                        ? 0
+                        : units_.ToUnitsX(maximumWidth() - width() + client_->width()));
+    case Prop::kMaxHeight:
+      return Number(maximumHeight() >= QWIDGETSIZE_MAX
+                        ? 0
+                        : units_.ToUnitsY(maximumHeight() - height() + client_->height()));
+    case Prop::kNextControl: {
+      bool next = index == 0;
+      for (const auto& c : controls_) {
+        if (next) return Number(c->number());
+        next = c->number() == index;
+      }
+      return Number(0);
+    }
     case Prop::kXPos:
       return Number(units_.ToUnitsX(x()));
     case Prop::kYPos:

@@ -56,6 +56,8 @@ class EngineWindow : public QMainWindow {
   void Disable(bool disabled);  // thread-modal: disabled while a later window of its thread is up
   void CloseFromEngine();       // the runtime closes it: no question asked
   void Act(runtime::StandardAction action);
+  // Presses the focused button or the default one; false when there is none to press.
+  bool PressDefaultButton();
 
   bool SetWindowProperty(runtime::Prop prop, int32_t index, std::string_view value);
   [[nodiscard]] std::string GetWindowProperty(runtime::Prop prop, int32_t index) const;

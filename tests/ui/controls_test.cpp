@@ -10,6 +10,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabBar>
+#include <algorithm>
 #include <cstring>
 
 #include "runtime/locale/picture.h"
@@ -341,6 +342,82 @@ TEST_F(ControlsTest, EveryControlTheKeyboardReachesHasAName) {
   }
   EXPECT_EQ(Widget(window, 2)->accessibleName(), "Notes");
   EXPECT_EQ(Widget(window, 6)->accessibleName(), "General, More");
+}
+
+}  // namespace
+}  // namespace pellucor::ui
+
+namespace pellucor::ui {
+namespace {
+
+// Everything the mouse does, the keyboard does too: a prompt's letter reaches its entry, a check
+// box's and a button's letters press them, Enter presses the focused button or else the default
+// one (after the entry took its text), and Tab visits every control that takes input.
+TEST_F(ControlsTest, TheKeyboardReachesEveryControl) {
+  char topic[20];
+  std::memset(topic, ' ', sizeof topic);
+  char done[1] = {'N'};
+  int32_t count = 1;
+  runtime::WindowDescription d;
+  d.name = "KEYS";
+  d.title = "Keys";
+  Add(d, 1, ControlKind::kPrompt, "&Topic:", {4, 4, 30, 10});
+  Add(d, 2, ControlKind::kEntry, "", {40, 4, 80, 12}).use = StringRef(topic);
+  auto& check = Add(d, 3, ControlKind::kCheck, "&Done", {40, 20, 60, 12});
+  check.use = StringRef(done);
+  check.true_value = "Y";
+  check.false_value = "N";
+  Add(d, 4, ControlKind::kPrompt, "&Count:", {4, 36, 30, 10});
+  Add(d, 5, ControlKind::kSpin, "", {40, 36, 40, 12}).use = LongRef(count);
+  Add(d, 6, ControlKind::kList, "", {4, 52, 120, 40}).format = "80L~Topic~";
+  Add(d, 7, ControlKind::kButton, "&Save", {4, 96, 40, 14});
+  Add(d, 8, ControlKind::kButton, "OK", {50, 96, 40, 14}).flags.is_default = true;
+  runtime::Window window(d);
+  OpenAndShow(window);
+  (void)Events();
+  (void)Events();
+
+  QWidget* save = Widget(window, 7);
+  save->setFocus();
+  QTest::keyClick(save, Qt::Key_T, Qt::AltModifier);
+  EXPECT_EQ(QApplication::focusWidget(), Widget(window, 2));
+  // A letter presses its button a moment later, as the desktop shows a press; a check box takes
+  // the focus, a push button leaves it where it was.
+  auto* box = qobject_cast<QCheckBox*>(Widget(window, 3));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return box->isChecked(); }, 2000));
+  EXPECT_THAT(Events(), ElementsAre("EVENT:Selected 3", "EVENT:Accepted 3"));
+  EXPECT_EQ(done[0], 'Y');
+  int pressed = 0;
+  QObject::connect(qobject_cast<QPushButton*>(save), &QPushButton::clicked, [&] { ++pressed; });
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return pressed == 1; }, 2000));
+  EXPECT_THAT(Events(), ElementsAre("EVENT:Accepted 7"));
+
+  runtime::SELECT(2);
+  QTest::keyClicks(Widget(window, 2), "Bread");
+  QTest::keyClick(Widget(window, 2), Qt::Key_Return);
+  EXPECT_THAT(Events(), ElementsAre("EVENT:Selected 2", "EVENT:Accepted 2", "EVENT:Accepted 8"));
+  EXPECT_EQ(Trimmed(topic, sizeof topic), "Bread");
+  runtime::SELECT(7);
+  QTest::keyClick(Widget(window, 7), Qt::Key_Return);
+  EXPECT_THAT(Events(), ElementsAre("EVENT:Selected 7", "EVENT:Accepted 7"));
+
+  // Tab from the entry comes round to it again, past every control that takes input.
+  Widget(window, 2)->setFocus();
+  std::vector<QWidget*> visited;
+  for (int i = 0; i < 12 && (visited.empty() || QApplication::focusWidget() != Widget(window, 2));
+       ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    visited.push_back(QApplication::focusWidget());
+  }
+  for (int32_t control : {3, 5, 6, 7, 8}) {
+    QWidget* w = Widget(window, control);
+    const bool reached = std::any_of(visited.begin(), visited.end(),
+                                     [&](QWidget* v) { return v == w || w->isAncestorOf(v); });
+    EXPECT_TRUE(reached) << "control " << control;
+  }
+  EXPECT_EQ(visited.back(), Widget(window, 2));
 }
 
 }  // namespace

@@ -73,7 +73,8 @@ TEST_F(ThreadsUiTest, TwoThreadsWithRealWindowsPassNoticesAndCarryWindowCallsOve
         last_text = runtime::GetProperty(2, runtime::Prop::kText);
         if (round % 10 == 0 &&
             runtime::MESSAGE("Go on?", "Thread 2", runtime::MessageIcon::kQuestion,
-                             runtime::button::kYes + runtime::button::kNo) == runtime::button::kYes) {
+                             runtime::button::kYes + runtime::button::kNo) ==
+                runtime::button::kYes) {
           ++answers_yes;
         }
       }
