@@ -423,9 +423,11 @@ bool EngineWindow::SetWindowProperty(Prop prop, int32_t index, std::string_view 
       return true;
     case Prop::kMinWidth:
       client_->setMinimumWidth(units_.X(ToInt(value)));
+      layout()->activate();  // the window's own limit follows at once, not at the next layout pass
       return true;
     case Prop::kMinHeight:
       client_->setMinimumHeight(units_.Y(ToInt(value)));
+      layout()->activate();
       return true;
     case Prop::kMaxWidth: {
       // The limit is the client area's; the window around it adds its frame parts.
