@@ -39,6 +39,12 @@ class Button : public Control {
     if (!d.icon.empty()) button_->setIcon(IconFor(d.icon));
     button_->setDefault(d.flags.is_default);
     button_->setAutoDefault(false);
+    // A click on cut, copy or paste leaves the focus (and the selection) in the control they
+    // act on; Tab still reaches them.
+    if (d.action == runtime::StandardAction::kCut || d.action == runtime::StandardAction::kCopy ||
+        d.action == runtime::StandardAction::kPaste) {
+      button_->setFocusPolicy(Qt::TabFocus);
+    }
     w.Place(button_, w.AreaFor(d.parent), d.at, button_->sizeHint());
     QObject::connect(button_, &QPushButton::clicked, button_, [this] {
       if (d_.action != runtime::StandardAction::kNone) {

@@ -1,5 +1,6 @@
 #include "ui/engine_window.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -300,6 +301,8 @@ bool EngineWindow::eventFilter(QObject* watched, QEvent* e) {
   if (e->type() == QEvent::FocusIn) {
     for (const auto& c : controls_) {
       if (c->FocusWidget() != watched) continue;
+      if (qobject_cast<QAbstractButton*>(c->FocusWidget()) == nullptr)
+        last_input_ = c->FocusWidget();
       NoteFocus(c->number());
       // The control's message takes the first zone (a passing message would be drawn over
       // the zones).
@@ -363,6 +366,9 @@ void EngineWindow::Act(runtime::StandardAction action) {
   using runtime::StandardAction;
   QWidget* focused = QApplication::focusWidget();
   if (focused != nullptr && focused->window() != this) focused = nullptr;
+  if (focused == nullptr || qobject_cast<QAbstractButton*>(focused) != nullptr) {
+    focused = last_input_.data();
+  }
   switch (action) {
     case StandardAction::kClose:
       Post(EventRecord{Event::kCloseWindow});

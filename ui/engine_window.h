@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <map>
 #include <memory>
@@ -92,6 +93,9 @@ class EngineWindow : public QMainWindow {
   std::vector<std::unique_ptr<Control>> controls_;
   QTimer timer_;
   QPixmap wallpaper_;
+  // The control that last had the focus and is not a button: what cut, copy and paste act on
+  // when a button carrying one of them has taken the focus with its click.
+  QPointer<QWidget> last_input_;
   bool closing_ = false;
   bool shown_ = false;
   int disabled_count_ = 0;

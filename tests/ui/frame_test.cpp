@@ -1,6 +1,8 @@
 // The window itself on real widgets: geometry and its events, timers, menus and toolbar buttons,
 // the status bar, standard actions and help.
+#include <QAbstractPrintDialog>
 #include <QAction>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -9,6 +11,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
+#include <cstring>
 #include <thread>
 
 #include "ui_test_util.h"
@@ -167,6 +170,53 @@ TEST_F(FrameTest, MenusToolbarStatusBarAndHelp) {
   EXPECT_THAT(last, ElementsAre("EVENT:CloseWindow"));
   EXPECT_FALSE(window.IsOpen());
   EXPECT_EQ(engine_.WidgetOf(window.id()), nullptr);
+}
+
+// Cut, copy and paste act on the focused control, and a paste that holds a character the program
+// cannot store is refused whole; printer setup shows the desktop's printer dialog.
+TEST_F(FrameTest, StandardActionsActOnTheFocusedControl) {
+  char topic[20];
+  std::memset(topic, ' ', sizeof topic);
+  runtime::WindowDescription d;
+  d.name = "EDIT";
+  Add(d, 1, ControlKind::kEntry, "", {4, 4, 80, 12}).use =
+      runtime::AnyRef{topic, sizeof topic, runtime::TypeCode::kString, 0};
+  Add(d, 2, ControlKind::kButton, "Cu&t", {4, 20, 30, 14}).action = runtime::StandardAction::kCut;
+  Add(d, 3, ControlKind::kButton, "&Copy", {36, 20, 30, 14}).action =
+      runtime::StandardAction::kCopy;
+  Add(d, 4, ControlKind::kButton, "&Paste", {68, 20, 30, 14}).action =
+      runtime::StandardAction::kPaste;
+  Add(d, 5, ControlKind::kButton, "P&rinter", {100, 20, 40, 14}).action =
+      runtime::StandardAction::kPrintSetup;
+  runtime::Window window(d);
+  OpenAndShow(window);
+  auto* entry = qobject_cast<QLineEdit*>(Widget(window, 1));
+  ASSERT_NE(entry, nullptr);
+  // A click on these buttons leaves the focus and the selection in the entry.
+  QTest::keyClicks(entry, "Cafe notes");
+  entry->selectAll();
+  QTest::mouseClick(Widget(window, 3), Qt::LeftButton);
+  EXPECT_EQ(QApplication::clipboard()->text(), "Cafe notes");
+  QTest::mouseClick(Widget(window, 2), Qt::LeftButton);
+  EXPECT_EQ(entry->text(), "");
+  QTest::mouseClick(Widget(window, 4), Qt::LeftButton);
+  EXPECT_EQ(entry->text(), "Cafe notes");
+  QApplication::clipboard()->setText(QString::fromUtf8(" \u65e5\u672c"));
+  QTest::mouseClick(Widget(window, 4), Qt::LeftButton);
+  EXPECT_EQ(entry->text(), "Cafe notes");
+  QApplication::clipboard()->setText(QString::fromUtf8(" \u00e0 \u20ac5"));
+  QTest::mouseClick(Widget(window, 4), Qt::LeftButton);
+  EXPECT_EQ(entry->text(), QString::fromUtf8("Cafe notes \u00e0 \u20ac5"));
+
+  QString title;
+  engine_.SetResponder([&](QWidget* dialog) {
+    if (auto* print = qobject_cast<QAbstractPrintDialog*>(dialog)) {
+      title = print->windowTitle();
+      print->reject();
+    }
+  });
+  QTest::mouseClick(Widget(window, 5), Qt::LeftButton);
+  EXPECT_EQ(title, "Printer Setup");
 }
 
 }  // namespace
