@@ -128,6 +128,19 @@ class Tab : public Control {
   }
   std::optional<std::string> Get(Prop prop, int32_t index) const override {
     if (prop == Prop::kText) return d_.text;
+    // Every page covers the sheet's page area, also one not shown, which the sheet lays out only
+    // when it comes to the front.
+    QWidget* area = page_ != nullptr ? page_->parentWidget() : nullptr;
+    if (area != nullptr && (prop == Prop::kXPos || prop == Prop::kYPos || prop == Prop::kWidth ||
+                            prop == Prop::kHeight)) {
+      const QRect r = area->contentsRect();
+      const QPoint origin = area->mapTo(window_.client(), r.topLeft());
+      const DialogUnits& u = window_.units();
+      if (prop == Prop::kXPos) return std::to_string(u.ToUnitsX(origin.x()));
+      if (prop == Prop::kYPos) return std::to_string(u.ToUnitsY(origin.y()));
+      if (prop == Prop::kWidth) return std::to_string(u.ToUnitsX(r.width()));
+      return std::to_string(u.ToUnitsY(r.height()));
+    }
     return Control::Get(prop, index);
   }
 

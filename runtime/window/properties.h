@@ -57,9 +57,10 @@ enum class Prop : int32_t {
   kTimer = 50,  // hundredths of a second between ticks; 0 for none
   kWallpaper = 51,
   kThread = 52,  // read only: the owning program thread
-  kNextControl = 53,  // read only, indexed: the control after control `index` in the window's
-                      // order (index 0: the first control); 0 after the last
-  kMaxWidth = 54,     // dialog units of the client area; 0 for none
+  // Read only, indexed: the control after control `index` in the window's order (index 0: the
+  // first control); 0 after the last.
+  kNextControl = 53,
+  kMaxWidth = 54,  // dialog units of the client area; 0 for none
   kMaxHeight = 55,
 };
 
