@@ -129,8 +129,8 @@ class WindowManager {
   void AddBrowse(WindowPart& browse) { BROWSES.push_back(&browse); }
   void AddFileDrop(WindowPart& list) { FILEDROPS.push_back(&list); }
   void AddButton(int32_t control, uint8_t response) { BUTTONS.push_back({control, response}); }
-  // Saves the file's buffer now; the form restores it on insert-another.
-  void AddFile(FileManager& file);
+  // A file whose buffer PrepareRequest saves and insert-another restores.
+  void AddFile(FileManager& file) { FILES.push_back({&file, 0}); }
   void AddHistory(int32_t control, runtime::AnyRef field);
 
   // --- Fields, in order ---
@@ -162,9 +162,9 @@ class WindowManager {
   WindowResizer* RESIZE = nullptr;  // not owned
   uint8_t RESPONSE = response::kNone;
   uint16_t SAVED = 0;  // the saved copy of the primary buffer that changes are measured against
-  WindowToolbar* TOOLBAR = nullptr;    // not owned
+  WindowToolbar* TOOLBAR = nullptr;      // not owned
   TextTranslator* TRANSLATOR = nullptr;  // not owned
-  int32_t* VCRREQUEST = nullptr;  // not owned: the toolbar's pending navigation (0: none)
+  int32_t* VCRREQUEST = nullptr;         // not owned: the toolbar's pending navigation (0: none)
 
  protected:
   // The primary file's own manager; null without PRIMARY.
@@ -181,6 +181,8 @@ class WindowManager {
   // keeps it. Returns true when the write should be tried again.
   bool AskRetry(uint16_t id);
   void StayOnFirstField();
+  // The user chose to give up the form's changes after a failed write: the close asks nothing.
+  bool give_up_changes_ = false;
   [[nodiscard]] bool NavigationPending() const { return VCRREQUEST != nullptr && *VCRREQUEST != 0; }
 };
 
