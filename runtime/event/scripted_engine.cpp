@@ -208,6 +208,10 @@ std::string ScriptedEngine::GetProperty(WindowId window, int32_t control, Prop p
   ScriptWindow* w = Find(window);
   if (w == nullptr) return {};
   if (prop == Prop::kText) return w->screen[control];
+  if (prop == Prop::kKind) {
+    const ControlDescription* c = FindControl(w->description, control);
+    return c != nullptr ? N(static_cast<int32_t>(c->kind)) : std::string();
+  }
   auto it = w->props.find({control, prop, index});
   return it == w->props.end() ? std::string() : it->second;
 }
