@@ -52,15 +52,16 @@ Level FileManager::InsertServer(Handling handling) {
   if (EnsureOpen() != Level::Proceed) return Level::Fatal;
   if (ValidateRecord() != Level::Proceed) return Level::Notified;
   FileInfo& info = Info();
-  if (HASAUTOINC && !info.AUTOINCDONE) {
-    // Numbering now adds the whole record as it is: nothing is left to complete.
+  // Numbering now adds the whole record as it is: nothing is left to complete.
+  auto number_and_add = [&] {
     const Level level = ReserveServer(handling);
     if (level == Level::Proceed) {
       info.AUTOINCDONE = false;
       info.primed_record = 0;
     }
     return level;
-  }
+  };
+  if (HASAUTOINC && !info.AUTOINCDONE) return number_and_add();
   int32_t e = 0;
   uint32_t written = 0;
   if (HASAUTOINC) {
@@ -76,6 +77,13 @@ Level FileManager::InsertServer(Handling handling) {
     info.AUTOINCDONE = false;
     info.primed_record = 0;
     return Level::Proceed;
+  }
+  if (written != 0 && e == err::kRecordNotFound) {
+    // The numbered record is gone (another station deleted it): number the record afresh,
+    // which adds it whole, rather than fail on every later try.
+    info.AUTOINCDONE = false;
+    info.primed_record = 0;
+    return number_and_add();
   }
   if (e == err::kDuplicateKey) {
     NoteError(msg::kDuplicateKey);

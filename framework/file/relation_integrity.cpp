@@ -102,6 +102,41 @@ RelationManager::Outcome RelationManager::HasChildren(RelationRow& relation,
   return out;
 }
 
+RelationManager::Outcome RelationManager::CheckDeletable(const std::vector<uint8_t>& record) {
+  for (RelationRow& r : RELATIONS) {
+    if (r.DELETEMODE == Integrity::kRestrict) {
+      bool found = false;
+      if (const Outcome out = HasChildren(r, record, &found); out.failed()) return out;
+      if (found) {
+        r.FILE->ME->NoteError(msg::kIntegrityDelete);
+        return {Level::Notified, r.FILE->ME};
+      }
+    } else if (r.DELETEMODE == Integrity::kCascade) {
+      FileManager& child = *r.FILE->ME;
+      const uint16_t state = child.SaveFileState();
+      Outcome out;
+      if (PositionOnChildren(r, record) != 0) {
+        child.NoteError(msg::kRecordRetrievalError);
+        out = {Level::Fatal, &child};
+      }
+      while (!out.failed()) {
+        if (child.TryNext() != Level::Proceed) {
+          if (!child.Info().ATEOF) out = {Level::Fatal, &child};
+          break;
+        }
+        if (!LinksMatch(r, record, child.Buffer())) {
+          if (r.HISKEY != nullptr) break;
+          continue;
+        }
+        out = r.FILE->CheckDeletable(CopyOf(child));
+      }
+      child.RestoreFileState(state);
+      if (out.failed()) return out;
+    }
+  }
+  return {};
+}
+
 RelationManager::Outcome RelationManager::DeleteChildren(RelationRow& relation, Integrity mode,
                                                          const std::vector<uint8_t>& parent) {
   if (mode == Integrity::kNone) return {};

@@ -237,6 +237,10 @@ RelationManager::Outcome RelationManager::DeleteOnce() {
         out = {Level::Notified, ME, true};
       }
     }
+    // Without a transaction to roll back, a refusal anywhere below must be known before the
+    // first child goes.
+    if (!out.failed() && !framed)
+      out = CheckDeletable(std::vector<uint8_t>(ME->Buffer(), ME->Buffer() + ME->BufferSize()));
     if (!out.failed()) out = DeleteRecordTree();
     if (out.failed()) {
       Rollback(framed);

@@ -11,8 +11,9 @@
 // With USELOGOUT the whole operation runs in one transaction over every file it writes, so a
 // failure anywhere (a restricted grandchild, a duplicate key, a write error) rolls everything
 // back: no child is deleted or changed unless the parent's change goes through. Without it, a
-// restricted update is still refused before anything is written, but a failure in the middle of
-// a cascade leaves the children handled so far as they are.
+// restricted update or delete (a restrict relation anywhere below a cascade) is still refused
+// before anything is written, but another failure in the middle of a cascade (a write error, a
+// duplicate key) leaves the children handled so far as they are.
 //
 // Use:
 //   orders_rm.Init(orders_fm);  lines_rm.Init(lines_fm);
@@ -137,6 +138,9 @@ class RelationManager {
                   const uint8_t* child);
   bool LinksChanged(const RelationRow& relation, const std::vector<uint8_t>& old_record,
                     const uint8_t* record);
+  // Whether the record (and, through cascading relations, its children) may go: no restrict
+  // relation below it has children. Reads only.
+  Outcome CheckDeletable(const std::vector<uint8_t>& record);
   // Whether a child with `parent`'s link values exists (leaves the child's state as it was).
   Outcome HasChildren(RelationRow& relation, const std::vector<uint8_t>& parent, bool* found);
   void PutLinksBack(const std::vector<uint8_t>& old_record);

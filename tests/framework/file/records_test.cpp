@@ -134,6 +134,23 @@ TEST_F(ItemsTest, APrimedNumberIsCompletedInPlaceOrReleased) {
   EXPECT_TRUE(boxes_.empty());
 }
 
+TEST_F(ItemsTest, APrimedRecordDeletedMeanwhileIsNumberedAndAddedAfresh) {
+  Add("A", "first");
+  items_.Set("A", "");
+  ASSERT_EQ(items_.ReserveAutoNumber(), Level::Proceed);
+  const uint16_t form = items_.SnapshotBuffer();
+  ASSERT_EQ(ReadById(2), 0);
+  ASSERT_EQ(data::Dispatch(*decl_, data::Op::kDELETE).error, 0);  // as another station might
+  items_.RestoreSnapshot(form);
+  fields::Access(items_.Layout(), items_.Buffer(), 4)->SetText("second");
+  ASSERT_EQ(items_.Insert(), Level::Proceed);
+  EXPECT_FALSE(items_.Info().AUTOINCDONE);
+  EXPECT_EQ(Records(*decl_), 2);
+  ASSERT_EQ(ReadById(2), 0);
+  EXPECT_EQ(items_.Name(), "second");
+  EXPECT_TRUE(boxes_.empty());
+}
+
 TEST_F(ItemsTest, NumberingThatKeepsFailingAsksAndGivesUpOnNo) {
   Add("A", "first");
   items_.Kill();

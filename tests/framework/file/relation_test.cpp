@@ -199,6 +199,16 @@ TEST_F(RelationTest, ACascadeThatFailsHalfWayLeavesNothingDone) {
   EXPECT_EQ(chd_.All(), (std::vector<std::string>{"2/21"}));
 }
 
+TEST_F(RelationTest, WithoutATransactionARefusalBelowIsFoundBeforeAnythingGoes) {
+  Relate(Integrity::kCascade, Integrity::kCascade, Integrity::kNone, Integrity::kRestrict);
+  ASSERT_FALSE(par_.rm_.USELOGOUT);
+  ASSERT_EQ(par_.Fetch({"1"}), Level::Proceed);
+  EXPECT_EQ(par_.rm_.Delete(DeleteConfirm::kNoAsk), Level::Notified);
+  EXPECT_EQ(Titles(), (std::vector<std::string>{"Referential Integrity Delete Error"}));
+  EXPECT_EQ(chd_.All(), (std::vector<std::string>{"1/11", "1/12", "2/21"}));
+  EXPECT_EQ(par_.All().size(), 2u);
+}
+
 TEST_F(RelationTest, CascadeCarriesANewIdToTheChildren) {
   Relate(Integrity::kCascade, Integrity::kCascade, Integrity::kCascade, Integrity::kCascade);
   par_.rm_.USELOGOUT = true;
