@@ -188,6 +188,14 @@ bool EngineWindow::Build() {
   } else {
     show();
   }
+  // A tab sheet lays its pages out only when it is shown: the controls on them are placed again
+  // now, so that their positions are the window's as described.
+  for (const auto& c : controls_) {
+    QWidget* area = AreaFor(c->description().parent);
+    if (area != client_ && c->widget() != nullptr && c->description().at) {
+      Place(c->widget(), area, c->description().at, c->widget()->size());
+    }
+  }
   activateWindow();
   raise();
   // The first control that Tab would reach takes the focus.

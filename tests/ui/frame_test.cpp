@@ -219,5 +219,23 @@ TEST_F(FrameTest, StandardActionsActOnTheFocusedControl) {
   EXPECT_EQ(title, "Printer Setup");
 }
 
+// Controls on a tab stand where their description puts them in the window, whichever tab is in
+// front: the sheet's tab bar and frame do not move them.
+TEST_F(FrameTest, ControlsOnTabsStandAtTheirWindowPositions) {
+  runtime::WindowDescription d;
+  d.name = "TABS";
+  Add(d, 1, ControlKind::kSheet, "", {5, 5, 200, 100});
+  Add(d, 2, ControlKind::kTab, "&First").parent = 1;
+  Add(d, 3, ControlKind::kEntry, "", {15, 30, 80, 12}).parent = 2;
+  Add(d, 4, ControlKind::kTab, "&Second").parent = 1;
+  Add(d, 5, ControlKind::kEntry, "", {20, 40, 80, 12}).parent = 4;
+  runtime::Window window(d);
+  OpenAndShow(window);
+  EXPECT_EQ(runtime::GetProperty(3, Prop::kXPos), "15");
+  EXPECT_EQ(runtime::GetProperty(3, Prop::kYPos), "30");
+  EXPECT_EQ(runtime::GetProperty(5, Prop::kXPos), "20");
+  EXPECT_EQ(runtime::GetProperty(5, Prop::kYPos), "40");
+}
+
 }  // namespace
 }  // namespace pellucor::ui
