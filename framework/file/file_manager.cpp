@@ -284,6 +284,7 @@ uint16_t FileManager::SaveFileState() {
   state.primed_record = info.primed_record;
   state.KEY = PRIMARYKEY;
   state.POS = GetPosition();
+  state.pointer = CurrentPointer();
   SAVED.push_back(std::move(state));
   return SAVED.back().ID;
 }
@@ -309,7 +310,13 @@ void FileManager::RestoreFileState(uint16_t id) {
     // Not held (or no longer to be had): the record is current again all the same.
     if (!state.WHELD || e == runtime::err::kRecordHeld) {
       if (state.WWATCH && e != 0) (void)data::Dispatch(*FILE, data::Op::kWATCH);
-      (void)Reget(*FILE, key, state.POS);
+      e = Reget(*FILE, key, state.POS);
+    }
+    if (e != 0 && e != runtime::err::kRecordHeld && state.pointer != 0) {
+      data::OpArgs get;
+      get.pointer = state.pointer;
+      if (state.WWATCH) (void)data::Dispatch(*FILE, data::Op::kWATCH);
+      (void)data::Dispatch(*FILE, data::Op::kGETfileptr, get);
     }
   }
   RestoreSnapshot(state.BUFFER);

@@ -127,6 +127,9 @@ struct SavedFileState {
   std::string POS;  // the record's position (blank: there was no current record)
   uint8_t KEY = 0;  // the key the position was taken by (0: the record position)
   uint32_t primed_record = 0;
+  // The record's pointer: a record an OPT key leaves out has a position in that key's order but
+  // no entry to read it back by, so restoring falls back to the pointer.
+  uint32_t pointer = 0;
 };
 
 class FileManager {

@@ -280,6 +280,23 @@ TEST_F(RelationTest, ATransactionThatCannotStartChangesNothing) {
   EXPECT_EQ(chd_.All().size(), 3u);
 }
 
+TEST_F(RelationTest, ARecordThatWillNotGoIsOfferedAgain) {
+  par_.rm_.Kill();
+  par_.Init(errors_);
+  par_.fm_.OPENMODE = 0x40;  // reading only: the delete itself fails
+  ASSERT_EQ(par_.rm_.Open(), Level::Proceed);
+  ASSERT_EQ(par_.Fetch({"2"}), Level::Proceed);
+  answers_ = {0, runtime::button::kYes, 0, runtime::button::kNo};
+  EXPECT_EQ(par_.rm_.Delete(DeleteConfirm::kNoAsk), Level::Notified);
+  EXPECT_EQ(Titles(), (std::vector<std::string>{"Record was not deleted", "Record Delete Error",
+                                                "Record was not deleted", "Record Delete Error"}));
+  EXPECT_EQ(boxes_[0].text,
+            "An error (Access Denied (5)) was experienced when deleting a record from the "
+            "rel\\!par file.");
+  EXPECT_EQ(par_.Get(2), "second");
+  EXPECT_EQ(par_.All().size(), 2u);
+}
+
 TEST_F(RelationTest, AnAbandonedNumberGoesThroughTheRelationManager) {
   Relate(Integrity::kRestrict, Integrity::kRestrict, Integrity::kNone, Integrity::kNone);
   // The parents' ids numbered automatically.
