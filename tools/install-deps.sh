@@ -7,7 +7,7 @@ set -euo pipefail
 # gives their reports file and line.
 packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libssl-dev libsqlite3-dev clang libclang-rt-14-dev llvm qt6-base-dev fonts-liberation
-          xvfb xauth)
+          xvfb xauth poppler-utils)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
