@@ -100,8 +100,8 @@ struct FormatValue {
 // or currency floats to the first digit ("   -$1,234.50"); a negative number in a picture without
 // a sign position still shows a "-" in front of its digits. Dates take day numbers and times
 // take time values; an invalid one shows blanks in its digit and name positions (separators
-// stay). @D4 and @D18 close up their month name and blank-filled day ("October 5, 1959") and
-// pad the end instead.
+// stay). @D4 and @D18 close up their month name and pad the end instead ("January  5, 1959",
+// the day's tens blank-filled); @D18 also closes up its numbers.
 [[nodiscard]] std::string FORMAT(const FormatValue& value, const Picture& picture);
 [[nodiscard]] std::string FORMAT(int64_t value, const Picture& picture);
 [[nodiscard]] std::string FORMAT(const FormatValue& value, std::string_view picture_text);
@@ -109,7 +109,8 @@ struct FormatValue {
 // The stored value of a display text, as text: the digits of a number (with a leading "-" when
 // negative), or a day number or time value in decimal. Dates and times are read by position,
 // and part by part when typed text does not line up ("1/5/59" in @D1); a date without its year
-// is in the current year; a time is "0" (no time) only when the text holds no digit at all.
+// is in the current year; a time whose parts are all zero is "0" (no time) unless an AM/PM
+// letter was read ("12:00AM" is midnight).
 [[nodiscard]] std::string DEFORMAT(std::string_view text, const Picture& picture);
 [[nodiscard]] std::string DEFORMAT(std::string_view text, std::string_view picture_text);
 // DEFORMAT without a picture: keeps the characters that can form a number.

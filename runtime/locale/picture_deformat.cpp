@@ -322,8 +322,9 @@ std::string DeformatTime(std::string_view text, const Picture& p) {
   const std::string& pm = system ? l.s2359 : l.pm;
   Fields f;
   ReadFields(text, p, am, pm, &f);
-  // Only a text without any digit is "no time": "0:00" is midnight.
-  if (!f.any) return "0";
+  // Every part zero is "no time" unless an AM/PM letter was typed: "12:00AM" is midnight, while
+  // " 0:00" reads back as the empty time that a cleared entry shows.
+  if (!f.any || (f.hour == 0 && f.minute == 0 && f.second == 0 && !f.am && !f.pm)) return "0";
   if (f.pm && f.hour != 12) f.hour += 12;
   if (f.am && f.hour == 12) f.hour = 0;
   if (f.hour > 23 || f.minute > 59 || f.second > 59) return "-1";

@@ -297,7 +297,10 @@ std::string FormatDate(int32_t day_number, const Picture& p) {
   size_t year_positions = 0;
   for (size_t k = 0; k < p.length; ++k) year_positions += p.positions[k].code == Code::kYearDigit;
   std::string out(p.length, ' ');
-  std::string compact;  // @D4 and @D18: names and numbers without their padding
+  // @D4 and @D18: the month name without its padding. @D4's digits keep their blank-filled
+  // tens as the other fixed pictures do ("January  5, 1959"); @D18, laid out from the system's
+  // long date text, closes up its numbers too.
+  std::string compact;
   for (size_t k = 0; k < p.length;) {
     const Code code = p.positions[k].code;
     const size_t n = code == Code::kLiteral || code == Code::kSeparator ? 1 : RunLength(p, k);
@@ -319,7 +322,7 @@ std::string FormatDate(int32_t day_number, const Picture& p) {
       std::string part = out.substr(k, n);
       if (code == Code::kMonthName) {
         part = name.substr(0, n);
-      } else if (code != Code::kLiteral && code != Code::kSeparator) {
+      } else if (p.number == 18 && code != Code::kLiteral && code != Code::kSeparator) {
         part.erase(0, part.find_first_not_of(' '));
       }
       compact += part;

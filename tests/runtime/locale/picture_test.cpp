@@ -160,7 +160,11 @@ TEST_F(PictureTest, DateEdgeCases) {
     if (std::string_view(pic) == "@D18") got.resize(16);
     EXPECT_EQ(got, expected) << pic;
   }
-  EXPECT_EQ(F(int64_t{jan5}, "@D4"), "January 5, 1959" + std::string(6, ' '));
+  // The day's tens are blank-filled as in the other fixed pictures; only the name closes up.
+  EXPECT_EQ(F(int64_t{jan5}, "@D4"), "January  5, 1959" + std::string(5, ' '));
+  EXPECT_EQ(F(int64_t{jan5}, "@D04"), "January 05, 1959" + std::string(5, ' '));
+  EXPECT_EQ(F(int64_t{DayNumber(1959, 5, 9)}, "@D4"), "May  9, 1959" + std::string(9, ' '));
+  EXPECT_EQ(DEFORMAT("January  5, 1959", "@D4"), std::to_string(jan5));
   EXPECT_EQ(F(int64_t{jan5}, "@D*1"), "*1/*5/59");
 }
 
@@ -184,7 +188,14 @@ TEST_F(PictureTest, TimeEdgeCases) {
   EXPECT_EQ(DEFORMAT("25:00", "@T1"), "-1");
   EXPECT_EQ(DEFORMAT("10:60", "@T1"), "-1");
   EXPECT_EQ(DEFORMAT("     ", "@T1"), "0");
-  EXPECT_EQ(DEFORMAT(" 0:00", "@T1"), "1");  // midnight, not "no time"
+  // Every part zero with no AM/PM read is "no time"; with AM it is midnight.
+  EXPECT_EQ(DEFORMAT(" 0:00", "@T1"), "0");
+  EXPECT_EQ(DEFORMAT("00:00:00", "@T4"), "0");
+  EXPECT_EQ(DEFORMAT("0", "@T1"), "0");
+  EXPECT_EQ(DEFORMAT("12:00AM", "@T3"), "1");
+  EXPECT_EQ(DEFORMAT(" 0:00AM", "@T3"), "1");
+  EXPECT_EQ(DEFORMAT(" 0:01", "@T1"), std::to_string(TimeValue(0, 1, 0, 0)));
+  EXPECT_EQ(DEFORMAT("00:00:01", "@T4"), std::to_string(TimeValue(0, 0, 1, 0)));
   EXPECT_EQ(DEFORMAT("5:30pm", "@T3"), std::to_string(TimeValue(17, 30, 0, 0)));
   EXPECT_EQ(DEFORMAT("12:15AM", "@T3"), std::to_string(TimeValue(0, 15, 0, 0)));
 }
@@ -240,14 +251,17 @@ TEST_F(PictureTest, FormatThenDeformatReturnsTheValue) {
                               std::to_string(n) + (options[0] == '.' ? "." : "");
       const Picture p = CompilePicture(pic);
       ASSERT_TRUE(p.valid) << pic;
-      bool seconds = false;
+      bool seconds = false, am_pm = false;
       for (size_t k = 0; k < p.length; ++k) {
         seconds |= p.positions[k].code == PositionCode::kSecondDigit;
+        am_pm |= p.positions[k].code == PositionCode::kAmPm;
       }
       for (int32_t t : times) {
         BrokenTime bt;
         SplitTime(t, &bt);
-        const int32_t expected = TimeValue(bt.hour, bt.minute, seconds ? bt.second : 0, 0);
+        int32_t expected = TimeValue(bt.hour, bt.minute, seconds ? bt.second : 0, 0);
+        // Midnight shown without an AM/PM letter reads back as "no time".
+        if (!am_pm && bt.hour == 0 && bt.minute == 0 && (!seconds || bt.second == 0)) expected = 0;
         const std::string shown = FORMAT(FV::Integer(t), p);
         ASSERT_EQ(DEFORMAT(shown, p), std::to_string(expected)) << pic << " '" << shown << "'";
       }
