@@ -245,10 +245,18 @@ Status FaultInjectionEnv::Open(const std::string& path, Access access, Share sha
 }
 
 Status FaultInjectionEnv::Remove(const std::string& path) {
+  return RemoveTracked(path, false);
+}
+
+Status FaultInjectionEnv::RemoveTemporary(const std::string& path) {
+  return RemoveTracked(path, true);
+}
+
+Status FaultInjectionEnv::RemoveTracked(const std::string& path, bool temporary) {
   if (Halted()) return Result(syserr::kWriteFault);
   FileId id;
   const bool known = StatId(path, &id);
-  const Status s = target()->Remove(path);
+  const Status s = temporary ? target()->RemoveTemporary(path) : target()->Remove(path);
   if (s.ok() && known) {
     std::lock_guard guard(mutex_);
     tracked_.erase(id);

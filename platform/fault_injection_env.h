@@ -88,6 +88,7 @@ class FaultInjectionEnv : public EnvWrapper {
   Status Open(const std::string& path, Access access, Share share, Disposition disposition,
               std::unique_ptr<File>* out) override;
   Status Remove(const std::string& path) override;
+  Status RemoveTemporary(const std::string& path) override;
   Status Rename(const std::string& from, const std::string& to) override;
   Status CreateDirectories(const std::string& path) override;
   Status CreateTempFile(const std::string& prefix, std::string* path) override;
@@ -127,6 +128,7 @@ class FaultInjectionEnv : public EnvWrapper {
   // Counts one operation; false when the machine has stopped (the operation must fail).
   bool Admit(std::atomic<uint64_t>* kind_counter);
   bool Halted() const;
+  Status RemoveTracked(const std::string& path, bool temporary);
   Tracked& TrackedFile(FileId id, const std::string& path);
 
   const DiskSync sync_;

@@ -106,6 +106,9 @@ class EnvWrapper : public Env {
     return target_->Open(path, access, share, disposition, out);
   }
   Status Remove(const std::string& path) override { return target_->Remove(path); }
+  Status RemoveTemporary(const std::string& path) override {
+    return target_->RemoveTemporary(path);
+  }
   Status Rename(const std::string& from, const std::string& to) override {
     return target_->Rename(from, to);
   }
