@@ -1,5 +1,6 @@
 #include "ui/control.h"
 
+#include <QPalette>
 #include <QStatusBar>
 #include <QStringList>
 
@@ -123,6 +124,20 @@ bool Control::Set(Prop prop, int32_t index, std::string_view value) {
     case Prop::kMessage:
       d_.message = std::string(value);
       return true;
+    case Prop::kColor: {
+      color_ = std::string(value);
+      if (!w) return true;
+      const QColor c(ToQt(value));
+      QPalette p = w->parentWidget() != nullptr ? w->parentWidget()->palette() : QPalette();
+      if (c.isValid()) {
+        for (QPalette::ColorRole role :
+             {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
+          p.setColor(role, c);
+        }
+      }
+      w->setPalette(p);
+      return true;
+    }
     case Prop::kSkip:
       d_.flags.skip = Switch(value);
       if (QWidget* f = FocusWidget()) {
@@ -167,6 +182,8 @@ std::optional<std::string> Control::Get(Prop prop, int32_t index) const {
       return Switch(d_.flags.disabled);
     case Prop::kReadOnly:
       return Switch(d_.flags.read_only);
+    case Prop::kColor:
+      return color_;
     case Prop::kTip:
       return d_.tip;
     case Prop::kMessage:

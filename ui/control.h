@@ -70,6 +70,7 @@ class Control {
   EngineWindow& window_;
   runtime::ControlDescription d_;
   QPointer<QWidget> widget_;
+  std::string color_;  // the text colour set through the properties; empty for the default
 };
 
 // Builds the control for `description` inside `window`; null for a kind the engine does not make.

@@ -68,12 +68,19 @@ class Button : public Control {
         d_.flags.is_default = Switch(value);
         button_->setDefault(d_.flags.is_default);
         return true;
+      case Prop::kChecked:
+        // A marked button is shown pressed in; only a marked one toggles, so an unmarked
+        // button never looks pressed after a click.
+        button_->setCheckable(Switch(value));
+        button_->setChecked(Switch(value));
+        return true;
       default:
         return Control::Set(prop, index, value);
     }
   }
   std::optional<std::string> Get(Prop prop, int32_t index) const override {
     if (prop == Prop::kText) return FromQt(button_->text()).value_or(std::string());
+    if (prop == Prop::kChecked) return Switch(button_->isChecked());
     return Control::Get(prop, index);
   }
 

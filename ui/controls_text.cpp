@@ -255,6 +255,8 @@ class Label : public Control {
     label_ = new QLabel(w.AreaFor(d.parent));
     Adopt(label_);
     label_->setTextFormat(Qt::PlainText);
+    // A label only shows: a click on it reaches what lies beneath (a calendar's day cell).
+    label_->setAttribute(Qt::WA_TransparentForMouseEvents);
     const bool prompt = d.kind == runtime::ControlKind::kPrompt;
     label_->setText(prompt ? ToQt(d.text) : WithoutMnemonicIfString(d.text));
     if (IsNumericPicture(d.picture)) label_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

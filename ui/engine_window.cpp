@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -349,6 +350,23 @@ void EngineWindow::keyPressEvent(QKeyEvent* e) {
   // button, else the window's default button, as in any dialog.
   if (code == runtime::key::kEnter && PressDefaultButton()) return;
   QMainWindow::keyPressEvent(e);
+}
+
+// The right mouse button that no control used: a window that registered it with ALERT hears of
+// it as a key, with the control under the mouse.
+void EngineWindow::contextMenuEvent(QContextMenuEvent* e) {
+  if (e->reason() != QContextMenuEvent::Mouse ||
+      !runtime::EngineInput::IsAlertKey(id_, runtime::key::kMouseRight)) {
+    QMainWindow::contextMenuEvent(e);
+    return;
+  }
+  int32_t control = 0;
+  for (QWidget* at = childAt(e->pos()); at != nullptr && control == 0; at = at->parentWidget()) {
+    for (const auto& c : controls_) {
+      if (c->widget() == at) control = c->number();
+    }
+  }
+  Post(EventRecord{Event::kAlertKey, control, runtime::key::kMouseRight});
 }
 
 bool EngineWindow::PressDefaultButton() {

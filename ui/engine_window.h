@@ -75,6 +75,7 @@ class EngineWindow : public QMainWindow {
   void changeEvent(QEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
 
  private:
   void BuildStatusBar();

@@ -40,7 +40,7 @@ enum class Prop : int32_t {
   kSkip = 30,     // switch: Tab passes over the control
   kKind = 31,     // read only: the kind code
   kParent = 32,   // read only: the parent control's number, 0 for none
-  kChecked = 33,  // menu items: switch
+  kChecked = 33,  // menu items: switch; buttons: shown pressed in (a mark)
   kVisible = 34,  // read only: shown, with every parent shown
   kHelpId = 35,
   // The window (control 0).
@@ -62,6 +62,7 @@ enum class Prop : int32_t {
   kNextControl = 53,
   kMaxWidth = 54,  // dialog units of the client area; 0 for none
   kMaxHeight = 55,
+  kColor = 56,  // a control's text colour, "#rrggbb"; empty for the desktop's own
 };
 
 }  // namespace pellucor::runtime
