@@ -775,6 +775,27 @@ int32_t View::ResetViewFile() {
   return impl_->Finish("RESETviewfile", impl_->DoResetViewFile(), start);
 }
 
+int32_t View::Reget(std::string_view position) {
+  const int64_t start = impl_->TraceStart();
+  int32_t result = err::kRecordNotFound;
+  std::string part;
+  std::string_view rest = position.size() >= 2 ? position.substr(2) : std::string_view{};
+  if (!impl_->open) {
+    result = err::kFileNotOpen;
+  } else if (position.size() >= 2 && position[0] == 'V' &&
+             position[1] == (impl_->plan.sorts ? 'S' : 'K') && TakePart(&rest, &part)) {
+    // The row's first part is the primary's position as its scan took it: by record for a
+    // sorting view or a physical scan, else by the key it read.
+    OpArgs args;
+    args.trace = impl_->options.route;
+    args.position = std::move(part);
+    const bool by_file = impl_->plan.sorts || impl_->plan.key == nullptr;
+    if (!by_file) args.key = impl_->plan.key;
+    result = Dispatch(*impl_->decl.primary, by_file ? Op::kREGETfile : Op::kREGETkey, args).error;
+  }
+  return impl_->Finish("REGET", result, start);
+}
+
 int32_t View::Buffer(const BufferSettings& settings) {
   const int64_t start = impl_->TraceStart();
   impl_->buffer = settings;

@@ -188,6 +188,13 @@ class View {
   int32_t Reset(std::string_view position);
   // RESETviewfile: as Reset, from the primary file's current record.
   int32_t ResetViewFile();
+  // REGET of a row: reads the primary record of the row at `position` (a text Position gave)
+  // from its file again, whole, so that it is the file's current record, as a write to it
+  // expects (after a read the file stands on whichever record the view read last, which for a
+  // view that reads ahead or sorts is not the row it returned). The view's sequence and row
+  // buffer are left alone. 35 ("Record Not Found") when the position is not one of this view's
+  // or the record is gone.
+  int32_t Reget(std::string_view position);
   // BUFFER.
   int32_t Buffer(const BufferSettings& settings);
   // Reads ask the driver to watch the primary file's records (WATCH before each read).
