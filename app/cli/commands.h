@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "app/cli/args.h"
-#include "app/cli/note.h"
+#include "app/note.h"
 #include "app/cli/store.h"
 
 namespace pellucor::app::cli {

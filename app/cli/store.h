@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/cli/note.h"
+#include "app/note.h"
 #include "data/driver/declaration.h"
 
 namespace pellucor::app::cli {

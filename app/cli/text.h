@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/cli/note.h"
+#include "app/note.h"
 
 namespace pellucor::app::cli {
 

@@ -1,4 +1,4 @@
-// A note as pellucor-cli handles it: the six fields of the note record (both tables share it),
+// A note as the programs handle it: the six fields of the note record (both tables share it),
 // decoded from and encoded into the 5120-byte record buffer, plus the record pointer that names
 // it. Texts are Windows-1252, as the data file holds them, without their trailing blanks.
 #pragma once
@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace pellucor::app::cli {
+namespace pellucor::app {
 
 struct Note {
   uint32_t id = 0;            // record pointer; 0 before the note is stored
@@ -41,4 +41,4 @@ enum class EmptyDate : uint8_t { kRefused, kNone };
 // Drops trailing blanks (the padding of a fixed-length field).
 [[nodiscard]] std::string TrimRight(std::string_view text);
 
-}  // namespace pellucor::app::cli
+}  // namespace pellucor::app

@@ -1,4 +1,4 @@
-#include "app/cli/note.h"
+#include "app/note.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include "app/note_store.h"
 #include "runtime/values/calendar.h"
 
-namespace pellucor::app::cli {
+namespace pellucor::app {
 namespace {
 
 namespace nr = note_record;
@@ -106,4 +106,4 @@ std::optional<int32_t> ParseIsoDate(std::string_view text, EmptyDate empty) {
   return n;
 }
 
-}  // namespace pellucor::app::cli
+}  // namespace pellucor::app
