@@ -192,9 +192,13 @@ void EngineCore::ShowHelp(const std::string& help_id) {
   help_->activateWindow();
 }
 
-void EngineCore::PrinterSetup(QWidget* parent) {
+QPrinter& EngineCore::Printer() {
   if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-  QPrintDialog dialog(printer_.get(), parent);
+  return *printer_;
+}
+
+void EngineCore::PrinterSetup(QWidget* parent) {
+  QPrintDialog dialog(&Printer(), parent);
   dialog.setWindowTitle(QStringLiteral("Printer Setup"));
   dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
   Offer(&dialog);

@@ -70,6 +70,8 @@ class EngineCore {
   void Offer(QWidget* dialog);
   void ShowHelp(const std::string& help_id);
   void PrinterSetup(QWidget* parent);
+  // The printer the setup chose (made with the desktop's default on first use).
+  [[nodiscard]] QPrinter& Printer();
   [[nodiscard]] QWidget* HelpWidget() const;
 
  private:

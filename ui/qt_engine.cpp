@@ -75,6 +75,18 @@ QtEngine::QtEngine()
 }
 QtEngine::~QtEngine() = default;
 
+void QtEngine::RunOnGui(const std::function<void()>& f) {
+  core_->OnGui(f);
+}
+
+QPrinter& QtEngine::Printer() {
+  return core_->Printer();
+}
+
+void QtEngine::OfferDialog(QWidget* dialog) {
+  core_->Offer(dialog);
+}
+
 void QtEngine::SetResponder(std::function<void(QWidget*)> responder) {
   core_->OnGui([&] { core_->SetResponder(std::move(responder)); });
 }

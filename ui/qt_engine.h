@@ -18,6 +18,7 @@
 #include "runtime/event/engine.h"
 
 class QObject;
+class QPrinter;
 class QWidget;
 
 namespace pellucor::ui {
@@ -47,6 +48,15 @@ class QtEngine : public runtime::WindowEngine {
   // program speak (`may_ask`), a system-modal box says to quit the program first. Returns whether
   // the session may end (never). The engine answers the session manager's quit request with it.
   bool AnswerSessionEnd(bool may_ask);
+
+  // For the report engine, which shares the GUI thread, the printer and the responder:
+  // runs `f` on the GUI thread and waits for it (directly when already there);
+  void RunOnGui(const std::function<void()>& f);
+  // the printer the user chose with the printer setup (the desktop's default until then; GUI
+  // thread only);
+  [[nodiscard]] QPrinter& Printer();
+  // offers a dialog the report engine shows and waits for to the responder (GUI thread only).
+  void OfferDialog(QWidget* dialog);
 
   // --- WindowEngine ---
   void ThreadStarted(runtime::ThreadNumber thread) override;
