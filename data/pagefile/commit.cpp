@@ -12,7 +12,12 @@
 //   3. every log record is copied to its own offset; flush. This flush comes before step 4 so
 //      that a header saying "empty log" can never reach the disk ahead of the pages it relies
 //      on (a disk may reorder unflushed writes).
-//   4. the header is written with an empty log; flush.
+//   4. the header is written with an empty log. A plain commit does not flush here: until the
+//      next flush covers this header, a crash may leave the header of step 2, whose log is
+//      complete and already copied, so applying it again gives the same tree. That holds only
+//      while the log's bytes stay as they are, so the next commit places its own log past it and
+//      flushes before it writes a page in place over it (see LastLog). A transaction's commit
+//      still flushes here.
 // Steps 2 and 4 write headers that differ only in the log fields, so a header torn between
 // them still names the new tree; a header torn in step 2 either points at a complete log or at
 // none (the log then fails its checks and is discarded, leaving the old tree).
@@ -41,7 +46,15 @@ bool PageFile::Impl::Fail() {
   pf.DropChanges();
   seen_valid = false;  // the next header check reads the file afresh
   prepared = false;
+  last_log = LastLog::kUnknown;  // a write may have reached the disk in part
   return false;
+}
+
+bool PageFile::Impl::FlushFile() {
+  ++pf.stats_.flushes;
+  if (!io->Flush().ok()) return false;
+  last_log = LastLog::kDurable;
+  return true;
 }
 
 bool PageFile::Impl::WriteHeader(const FileHeader& header) {
@@ -52,6 +65,12 @@ bool PageFile::Impl::WriteHeader(const FileHeader& header) {
   return true;
 }
 
+namespace {
+bool Overlaps(uint64_t a_start, uint64_t a_end, uint64_t b_start, uint64_t b_end) {
+  return a_start < b_end && b_start < a_end;
+}
+}  // namespace
+
 bool PageFile::Impl::Prepare(LoggedHeader logged) {
   FileHeader& h = pf.header_;
   PlacePages();
@@ -60,11 +79,11 @@ bool PageFile::Impl::Prepare(LoggedHeader logged) {
   const uint64_t end = final_header.PageSpaceEndOffset();
   final_header.log_start = final_header.log_end = static_cast<uint32_t>(end);
   const uint32_t committed_end = committed.PageSpaceEndBlocks();
-  const uint64_t log_start = std::max(end, kestrune::PageOffset(committed_end));
-  if (log_start + kHeaderSize > 0xFFFFFFFFull) runtime::InternalErrorStop(kErrSeekFailed);
 
+  // Images first: what goes to the log, and the new pages written in place.
   prepared_log.clear();
   prepared_records.clear();
+  std::vector<CachedPage*> in_place;
   for (CachedPage* page : DirtyPages()) {
     if (page->number >= kFirstTempPage) runtime::InternalErrorStop(kErrLostPage);
     // Pages that placement renumbered or whose child numbers changed keep their image with the
@@ -77,28 +96,52 @@ bool PageFile::Impl::Prepare(LoggedHeader logged) {
     }
     if (page->image_blocks != page->blocks) runtime::InternalErrorStop(kErrPageMisplaced);
     ++pf.stats_.pages_written;
-    const uint64_t offset = kestrune::PageOffset(page->number);
     if (page->number < committed_end) {
+      const uint64_t offset = kestrune::PageOffset(page->number);
       prepared_records.push_back({offset, {prepared_log.size(), page->image.size()}});
       prepared_log.insert(prepared_log.end(), page->image.begin(), page->image.end());
-    } else if (!io->Write(offset, page->image.data(), page->image.size()).ok()) {
-      return Fail();
+    } else {
+      in_place.push_back(page);
     }
   }
   const auto image = EncodeHeader(final_header);
   prepared_log.insert(prepared_log.end(), image.begin(), image.end());
   pf.stats_.log_records += prepared_records.size() + 1;
+
+  // The last commit's log may still be needed (its empty-log header not yet flushed): leave it
+  // alone. Nothing of this commit is written yet, so a flush here only makes that header durable.
+  bool flush_first = last_log == LastLog::kUnknown;
+  if (last_log == LastLog::kKnown) {
+    for (const CachedPage* page : in_place) {
+      const uint64_t offset = kestrune::PageOffset(page->number);
+      flush_first |= Overlaps(offset, offset + page->image.size(), last_log_start, last_log_end);
+    }
+  }
+  if (flush_first && !FlushFile()) return Fail();
+  // The log starts past both the new and the committed end of the page space, and past a log
+  // that must stay.
+  uint64_t log_start = std::max(end, kestrune::PageOffset(committed_end));
+  if (last_log == LastLog::kKnown &&
+      Overlaps(log_start, log_start + prepared_log.size(), last_log_start, last_log_end)) {
+    log_start = last_log_end;
+  }
+  if (log_start + prepared_log.size() > 0xFFFFFFFFull) runtime::InternalErrorStop(kErrSeekFailed);
+
+  for (const CachedPage* page : in_place) {
+    if (!io->Write(kestrune::PageOffset(page->number), page->image.data(), page->image.size())
+             .ok()) {
+      return Fail();
+    }
+  }
   if (!io->Write(log_start, prepared_log.data(), prepared_log.size()).ok()) return Fail();
   file_size = std::max(file_size, log_start + prepared_log.size());
-  ++pf.stats_.flushes;
-  if (!io->Flush().ok()) return Fail();
+  if (!FlushFile()) return Fail();
 
   pointing_header = logged == LoggedHeader::kNew ? final_header : committed;
   pointing_header.log_start = static_cast<uint32_t>(log_start);
   pointing_header.log_end = static_cast<uint32_t>(log_start + prepared_log.size());
   if (!WriteHeader(pointing_header)) return Fail();
-  ++pf.stats_.flushes;
-  if (!io->Flush().ok()) return Fail();
+  if (!FlushFile()) return Fail();
   prepared = true;
   prepared_form = logged;
   return true;
@@ -109,27 +152,30 @@ bool PageFile::Impl::Finish() {
   for (const auto& [offset, ref] : prepared_records) {
     if (!io->Write(offset, prepared_log.data() + ref.position, ref.size).ok()) return Fail();
   }
-  if (!prepared_records.empty()) {
-    ++pf.stats_.flushes;
-    if (!io->Flush().ok()) return Fail();
-  }
+  if (!prepared_records.empty() && !FlushFile()) return Fail();
   if (prepared_form == LoggedHeader::kOld) {
     FileHeader pointing_new = final_header;
     pointing_new.log_start = pointing_header.log_start;
     pointing_new.log_end = pointing_header.log_end;
     if (!WriteHeader(pointing_new)) return Fail();
-    ++pf.stats_.flushes;
-    if (!io->Flush().ok()) return Fail();
+    if (!FlushFile()) return Fail();
   }
   if (!WriteHeader(final_header)) return Fail();
-  ++pf.stats_.flushes;
-  if (!io->Flush().ok()) return Fail();
+  // A log much longer than the page space (the file shrank, or a large commit) is cut off; the
+  // header that no longer points at it is made durable first.
+  const uint64_t end = final_header.PageSpaceEndOffset();
+  const bool cut = file_size > end + kTruncateSlack;
+  if (prepared_form == LoggedHeader::kOld || cut) {
+    if (!FlushFile()) return Fail();
+  } else {
+    last_log = LastLog::kKnown;
+    last_log_start = pointing_header.log_start;
+    last_log_end = pointing_header.log_end;
+  }
   pf.header_ = final_header;
   AfterCommit();
   ++pf.stats_.commits;
-  // A log much longer than the page space (the file shrank, or a large commit) is cut off.
-  const uint64_t end = final_header.PageSpaceEndOffset();
-  if (file_size > end + kTruncateSlack && pf.file_->Truncate(end).ok()) file_size = end;
+  if (cut && pf.file_->Truncate(end).ok()) file_size = end;
   return true;
 }
 
@@ -216,21 +262,18 @@ bool PageFile::Impl::DiscardLog(FileHeader on_disk) {
   ++on_disk.change_counter;
   pf.header_ = committed = on_disk;
   if (!WriteHeader(on_disk)) return false;
-  ++pf.stats_.flushes;
-  return io->Flush().ok();
+  return FlushFile();
 }
 
 bool PageFile::Impl::ApplyLoadedLog() {
   for (const auto& [offset, ref] : log_index) {
     if (!io->Write(offset, log_bytes.data() + ref.position, ref.size).ok()) return false;
   }
-  ++pf.stats_.flushes;
-  if (!io->Flush().ok()) return false;
+  if (!FlushFile()) return false;
   FileHeader h = pf.header_;
   h.log_start = h.log_end = static_cast<uint32_t>(h.PageSpaceEndOffset());
   if (!WriteHeader(h)) return false;
-  ++pf.stats_.flushes;
-  if (!io->Flush().ok()) return false;
+  if (!FlushFile()) return false;
   pf.header_ = h;
   committed = h;
   log_pending = false;
@@ -270,12 +313,11 @@ bool PageFile::Impl::TakeEmptyFile(bool write) {
   seen_valid = false;
   if (write) {
     // The first header: signature, an empty log at 512, counter 0, no regions.
-    if (!WriteHeader(fresh) || !io->Flush().ok()) {
+    if (!WriteHeader(fresh) || !FlushFile()) {
       runtime::PostError(0);
       seen_valid = false;
       return false;
     }
-    ++pf.stats_.flushes;
     file_size = kHeaderSize;
   }
   fresh.root = kNoRoot;
@@ -301,6 +343,8 @@ bool PageFile::Impl::TakeHeader(const std::array<uint8_t, kHeaderSize>& raw, Log
   log_bytes.clear();
   log_index.clear();
   seen_valid = false;
+  // Whoever wrote this header may not have flushed it yet (see LastLog).
+  last_log = LastLog::kUnknown;
   uint64_t size = 0;
   if (!pf.file_->Size(&size).ok()) {
     runtime::PostError(0);
