@@ -3,12 +3,12 @@
 // serial number (never by its address, which a later declaration may reuse); other files keep
 // one set for the process.
 #include <atomic>
-#include <cctype>
 #include <cstring>
 #include <unordered_map>
 
 #include "data/driver/declaration.h"
 #include "data/driver/driver.h"
+#include "runtime/locale/ascii_case.h"
 
 namespace pellucor::data {
 
@@ -27,17 +27,6 @@ using ThreadMap = std::unordered_map<uint64_t, std::unique_ptr<FileDecl::Storage
 ThreadMap& ThreadStorages() {
   thread_local ThreadMap map;
   return map;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace
@@ -97,7 +86,7 @@ std::string FileDecl::CurrentName() const {
 
 const KeyDecl* FileDecl::FindKey(std::string_view key_label) const {
   for (const auto& k : keys) {
-    if (EqualNoCase(k->label, key_label)) return k.get();
+    if (runtime::EqualsIgnoringAsciiCase(k->label, key_label)) return k.get();
   }
   return nullptr;
 }

@@ -11,10 +11,12 @@
 #include <cstring>
 #include <optional>
 
+#include "data/kestrune_driver/entry_prefix.h"
 #include "data/kestrune_driver/operations.h"
 #include "data/kestrune_driver/physical_file.h"
 #include "runtime/core/error_state.h"
 #include "runtime/expr/expression.h"
+#include "runtime/locale/ascii_case.h"
 
 namespace pellucor::data::kdriver {
 namespace {
@@ -29,13 +31,6 @@ std::string Trim(std::string_view s) {
   return std::string(s.substr(b, e - b));
 }
 
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) ==
-                  std::toupper(static_cast<unsigned char>(y));
-         });
-}
-
 // The field index (from 0) of a label, or -1.
 int FieldOfLabel(const FileBlock& block, std::string_view label) {
   const auto& fields = block.layout.fields;
@@ -45,7 +40,9 @@ int FieldOfLabel(const FileBlock& block, std::string_view label) {
     const std::string_view bare = colon == std::string::npos
                                       ? std::string_view(full)
                                       : std::string_view(full).substr(colon + 1);
-    if (SameText(full, label) || SameText(bare, label)) return static_cast<int>(i);
+    if (runtime::EqualsIgnoringAsciiCase(full, label) ||
+        runtime::EqualsIgnoringAsciiCase(bare, label))
+      return static_cast<int>(i);
   }
   return -1;
 }
@@ -71,10 +68,6 @@ bool ParseComponents(const FileBlock& block, std::string_view text,
     start = comma + 1;
   }
   return !out->empty();
-}
-
-bool HasPrefix(std::span<const uint8_t> key, const Bytes& prefix) {
-  return key.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), key.begin());
 }
 
 // The fields bound by their labels in a scope of their own, for the filter's lifetime.

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "data/kestrune/names.h"
+#include "data/kestrune_driver/entry_prefix.h"
 #include "data/kestrune_driver/operations.h"
 #include "data/kestrune_driver/physical_file.h"
 #include "platform/system_error.h"
@@ -12,10 +13,6 @@ namespace pellucor::data::kdriver {
 namespace {
 
 namespace err = runtime::err;
-
-bool HasPrefix(std::span<const uint8_t> key, const Bytes& prefix) {
-  return key.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), key.begin());
-}
 
 int32_t CopyFile(platform::Env* env, const std::string& from, const std::string& to) {
   std::unique_ptr<platform::File> in, out;
@@ -76,13 +73,7 @@ OpResult FileOp(const KestruneSettings& settings, FileBlock& block, Op op, OpArg
     (void)pf.Erase(key);
     Bytes prefix(4);
     kestrune::PutBigEndian32(table, prefix.data());
-    std::vector<Bytes> keys;
-    pagefile::Cursor c(&pf);
-    for (bool ok = c.Seek(prefix, pagefile::SeekBias::kAtOrAfter); ok && HasPrefix(c.key(), prefix);
-         ok = c.Next()) {
-      keys.emplace_back(c.key().begin(), c.key().end());
-    }
-    for (const Bytes& k : keys) (void)pf.Erase(k);
+    ErasePrefix(pf, prefix);
   } else {
     // RENAME: the new name's table part names the table now (a name without one keeps the file
     // and gives the table the new text as its name).

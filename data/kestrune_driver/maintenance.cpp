@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "data/kestrune_driver/entry_prefix.h"
 #include "data/kestrune_driver/operations.h"
 #include "data/kestrune_driver/physical_file.h"
 #include "runtime/core/error_state.h"
@@ -11,20 +12,6 @@ namespace pellucor::data::kdriver {
 namespace {
 
 namespace err = runtime::err;
-
-bool HasPrefix(std::span<const uint8_t> key, const Bytes& prefix) {
-  return key.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), key.begin());
-}
-
-void ErasePrefix(pagefile::PageFile& pf, const Bytes& prefix) {
-  std::vector<Bytes> keys;
-  pagefile::Cursor c(&pf);
-  for (bool ok = c.Seek(prefix, pagefile::SeekBias::kAtOrAfter); ok && HasPrefix(c.key(), prefix);
-       ok = c.Next()) {
-    keys.emplace_back(c.key().begin(), c.key().end());
-  }
-  for (const Bytes& k : keys) (void)pf.Erase(k);
-}
 
 // Writes every entry of key def_key again from the data entries, in record-number order.
 int32_t RebuildKey(FileBlock& block, OpenTable& t, uint8_t def_key) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "data/kestrune/names.h"
+#include "data/kestrune_driver/entry_prefix.h"
 #include "data/kestrune_driver/operations.h"
 #include "data/kestrune_driver/physical_file.h"
 #include "data/kestrune_driver/table_schema.h"
@@ -30,21 +31,11 @@ SharingClass SharingOf(uint8_t mode) {
   }
 }
 
-bool HasPrefix(std::span<const uint8_t> key, const Bytes& prefix) {
-  return key.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), key.begin());
-}
-
 // Every entry of a table (its number leads every key part but the name directory's).
 void EraseTableEntries(pagefile::PageFile& pf, kestrune::TableNumber table) {
   Bytes prefix(4);
   kestrune::PutBigEndian32(table, prefix.data());
-  std::vector<Bytes> keys;
-  pagefile::Cursor c(&pf);
-  for (bool ok = c.Seek(prefix, pagefile::SeekBias::kAtOrAfter); ok && HasPrefix(c.key(), prefix);
-       ok = c.Next()) {
-    keys.emplace_back(c.key().begin(), c.key().end());
-  }
-  for (const Bytes& k : keys) (void)pf.Erase(k);
+  ErasePrefix(pf, prefix);
 }
 
 bool LookUpTable(pagefile::PageFile& pf, const std::string& name, kestrune::TableNumber* table) {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "data/kestrune_driver/entry_prefix.h"
 #include "data/kestrune_driver/operations.h"
 #include "data/kestrune_driver/physical_file.h"
 #include "platform/clock.h"
@@ -53,7 +54,7 @@ std::vector<Bytes> ReadStoredMemos(OpenTable& t, kestrune::RecordNumber record, 
   pagefile::Cursor c(t.file->pf.get());
   for (bool ok = c.Seek(prefix, pagefile::SeekBias::kAtOrAfter); ok; ok = c.Next()) {
     const auto key = c.key();
-    if (key.size() < prefix.size() || !std::equal(prefix.begin(), prefix.end(), key.begin())) break;
+    if (!HasPrefix(key, prefix)) break;
     const kestrune::ParsedKey parsed = kestrune::ParseKey(key);
     if (parsed.kind != kestrune::EntryKind::kMemo || parsed.memo >= count) continue;
     chunks[parsed.memo].emplace_back(c.data().begin(), c.data().end());
@@ -183,14 +184,7 @@ void ReadMemos(FileBlock& block, OpenTable& t, kestrune::RecordNumber record) {
 void EraseMemos(OpenTable& t, kestrune::RecordNumber record) {
   Bytes prefix;
   kestrune::MemoRecordPrefix(t.table, record, &prefix);
-  std::vector<Bytes> keys;
-  pagefile::Cursor c(t.file->pf.get());
-  for (bool ok = c.Seek(prefix, pagefile::SeekBias::kAtOrAfter); ok; ok = c.Next()) {
-    const auto key = c.key();
-    if (key.size() < prefix.size() || !std::equal(prefix.begin(), prefix.end(), key.begin())) break;
-    keys.emplace_back(key.begin(), key.end());
-  }
-  for (const Bytes& k : keys) (void)t.file->pf->Erase(k);
+  ErasePrefix(*t.file->pf, prefix);
 }
 
 void WriteMemos(FileBlock& block, OpenTable& t, kestrune::RecordNumber record) {

@@ -1,7 +1,6 @@
 // Applying an environment file to the locale. Every line stands on its own: a line this code
 // cannot use is skipped and the lines after it still apply.
 #include <algorithm>
-#include <cctype>
 #include <memory>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "platform/file.h"
 #include "runtime/core/char_tables.h"
 #include "runtime/core/error_state.h"
+#include "runtime/locale/ascii_case.h"
 #include "runtime/locale/env_file.h"
 #include "runtime/locale/locale_internal.h"
 
@@ -20,17 +20,6 @@ using locale_internal::MutableLocale;
 
 // Environment files are small; anything beyond this is not one.
 constexpr uint64_t kMaxEnvFileSize = 1 << 20;
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // A value that is one item: quoted (quotes removed, doubled quotes undone) or as written.
 std::optional<std::string> SingleValue(std::string_view value) {
@@ -101,12 +90,12 @@ class Applier {
     const std::string& key = e.key;
     Locale& l = MutableLocale();
     if (key == "VELCHARSET") {
-      oem_ = EqualsNoCase(value, "OEM");
+      oem_ = EqualsIgnoringAsciiCase(value, "OEM");
       l.oem_charset = oem_;
     } else if (key == "VELCOLSEQ") {
       if (value.empty()) {
         for (int c = 0; c < 256; ++c) CurrentCharTables().collation[c] = static_cast<uint8_t>(c);
-      } else if (EqualsNoCase(value, "WINDOWS")) {
+      } else if (EqualsIgnoringAsciiCase(value, "WINDOWS")) {
         locale_internal::ApplyWindowsCollation();
       } else if (auto seq = Single(value)) {
         ApplyCollatingSequence(*seq);
@@ -114,7 +103,7 @@ class Applier {
     } else if (key == "VELCASE") {
       if (value.empty()) {
         locale_internal::ResetUpperCase();
-      } else if (EqualsNoCase(value, "WINDOWS")) {
+      } else if (EqualsIgnoringAsciiCase(value, "WINDOWS")) {
         locale_internal::ApplyWindowsCase();
       } else if (auto items = List(value); items && items->size() == 2) {
         ApplyCasePairs((*items)[0], (*items)[1]);
@@ -128,7 +117,7 @@ class Applier {
         names[m] = key == "VELMON" ? (*items)[m].substr(0, 3) : (*items)[m];
       }
     } else if (key == "VELAMPM") {
-      if (EqualsNoCase(value, "WINDOWS")) {
+      if (EqualsIgnoringAsciiCase(value, "WINDOWS")) {
         ApplyWindowsAmPm();
       } else if (auto items = List(value); items && items->size() == 2) {
         l.am = (*items)[0].substr(0, 2);
@@ -143,7 +132,7 @@ class Applier {
     } else if (key == "VELBUTTON") {
       if (auto items = List(value)) l.button_texts = *items;
     } else if (key == "VELLFN") {
-      l.long_file_names = EqualsNoCase(value, "on");
+      l.long_file_names = EqualsIgnoringAsciiCase(value, "on");
     } else if (key.size() > 6 && key.compare(0, 6, "VELMSG") == 0 && key.size() <= 6 + 9) {
       int32_t n = 0;
       for (size_t i = 6; i < key.size(); ++i) {
@@ -178,7 +167,7 @@ class Applier {
 }  // namespace
 
 bool LoadEnvironment(std::string_view name) {
-  if (EqualsNoCase(name, "WINDOWS")) {
+  if (EqualsIgnoringAsciiCase(name, "WINDOWS")) {
     locale_internal::ApplyWindowsCollation();
     locale_internal::ApplyWindowsCase();
     ApplyWindowsAmPm();
