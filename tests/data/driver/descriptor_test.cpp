@@ -1,9 +1,9 @@
 // The record descriptor as the drivers read it, and the note tables' declarations.
 #include <gtest/gtest.h>
 
-#include "app/note_store.h"
 #include "data/driver/declaration.h"
 #include "tests/data/driver/test_driver.h"
+#include "tests/support/note_fixture.h"
 
 namespace pellucor::data {
 namespace {
@@ -39,13 +39,13 @@ TEST(RecordDescriptor, NoteRecordByteForByte) {
   want[11] = static_cast<uint8_t>(want.size() >> 8);
 
   testing::TestDriver driver;
-  auto notes = app::MakeSNotes(&driver);
+  auto notes = testsupport::MakeNotesTable(&driver);
   ASSERT_TRUE(notes->well_formed);
   EXPECT_EQ(notes->record_descriptor, want);
   EXPECT_EQ(notes->record_length, 5120u);
 
   // The archive record is field for field the same, under its own prefix.
-  auto archive = app::MakeArcnotes(&driver);
+  auto archive = testsupport::MakeArchiveTable(&driver);
   const auto a = DecodeRecordDescriptor(archive->record_descriptor);
   const auto n = DecodeRecordDescriptor(notes->record_descriptor);
   ASSERT_TRUE(a && n);
@@ -61,7 +61,7 @@ TEST(RecordDescriptor, NoteRecordByteForByte) {
 
 TEST(RecordDescriptor, NoteTablesKeysAndAttributes) {
   testing::TestDriver driver;
-  auto notes = app::MakeSNotes(&driver);
+  auto notes = testsupport::MakeNotesTable(&driver);
   EXPECT_EQ(notes->CurrentName(), "plk\\!notes");
   EXPECT_EQ(notes->name_length, 10);
   EXPECT_EQ(notes->attributes, decl_attr::kCreate | decl_attr::kThread);
@@ -87,12 +87,10 @@ TEST(RecordDescriptor, NoteTablesKeysAndAttributes) {
     EXPECT_FALSE(k->external_name.has_value());
   }
   EXPECT_EQ(notes->FindKey("sno:allnotes"), notes->Key(1));
-  auto archive = app::MakeArcnotes(&driver);
+  auto archive = testsupport::MakeArchiveTable(&driver);
   EXPECT_EQ(archive->CurrentName(), "plk\\!Arcnotes");
   ASSERT_EQ(archive->KeyCount(), 2);
   EXPECT_EQ(archive->Key(1)->label, "ARC:ALLNOTES");
-  EXPECT_EQ(app::kNoteTableSettings.open_mode, 0x22);
-  EXPECT_EQ(app::kNoteTableSettings.lock_recover, 10);
 }
 
 TEST(RecordDescriptor, LengthCodeBoundaries) {
@@ -165,7 +163,7 @@ TEST(RecordDescriptor, DecimalsDimensionsOverAndNames) {
 
 TEST(RecordDescriptor, DecoderRefusesDescriptorsThatDoNotHoldTogether) {
   testing::TestDriver driver;
-  auto notes = app::MakeSNotes(&driver);
+  auto notes = testsupport::MakeNotesTable(&driver);
   const Bytes good = notes->record_descriptor;
   ASSERT_TRUE(DecodeRecordDescriptor(good));
   // Every truncation fails, none reads past the end.

@@ -5,9 +5,9 @@
 #include <future>
 #include <thread>
 
-#include "app/note_store.h"
 #include "data/driver/driver.h"
 #include "tests/data/driver/test_driver.h"
+#include "tests/support/note_fixture.h"
 
 namespace pellucor::data {
 namespace {
@@ -16,7 +16,7 @@ TEST(ThreadFiles, EachThreadHasItsOwnBufferAndBlock) {
   ::setenv("PELLUCOR_SYSTEM_PROFILE", "/nonexistent/pellucor-test-system.ini", 1);
   testing::TestDriver driver;
   driver.records = {std::string(5120, 'A'), std::string(5120, 'B')};
-  auto notes = app::MakeSNotes(&driver);
+  auto notes = testsupport::MakeNotesTable(&driver);
   ASSERT_TRUE(notes->IsThreaded());
 
   // The run lock lets one thread run at a time: the threads take turns, handing over with

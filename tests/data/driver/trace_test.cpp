@@ -5,9 +5,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/note_store.h"
 #include "data/driver/driver.h"
 #include "tests/data/driver/test_driver.h"
+#include "tests/support/note_fixture.h"
 
 namespace pellucor::data {
 namespace {
@@ -114,7 +114,7 @@ TEST_F(TraceTest, TraceOffWritesNothing) {
 
 TEST_F(TraceTest, NoteTableDeclarationDump) {
   Profile("Profile=1\nTraceFile=" + trace + "\n");
-  auto notes = app::MakeSNotes(&driver);
+  auto notes = testsupport::MakeNotesTable(&driver);
   ASSERT_EQ(Dispatch(*notes, Op::kNAME).error, 0);
   const std::string want =
       "SNotes FILE,DRIVER('TESTDRV'),NAME('plk\\!notes'),CREATE,THREAD\r\n"

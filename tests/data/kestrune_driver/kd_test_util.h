@@ -1,6 +1,6 @@
-// Helpers of the Kestrune driver tests: a scratch directory that is the working directory while a
-// test runs (the note tables name their file "plk" relative to it), note records, and calls of the
-// driver entry that read like the file statements.
+// Helpers of the Kestrune driver tests: the scratch working directory (the note tables name their
+// file "plk" relative to it) and the second program of tests/support, note records, and calls of
+// the driver entry that read like the file statements.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,42 +10,35 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
-#include "app/note_store.h"
 #include "data/driver/driver.h"
 #include "data/kestrune_driver/kestrune_driver.h"
 #include "data/pagefile/checker.h"
 #include "runtime/core/error_state.h"
 #include "runtime/core/fatal.h"
+#include "tests/support/child_process.h"
+#include "tests/support/note_fixture.h"
+#include "tests/support/scratch_dir.h"
 
 namespace pellucor::data::kdtest {
 
-namespace nr = app::note_record;
+namespace nr = testsupport::note_record;
+using testsupport::MakeArchiveTable;
+using testsupport::MakeNotesTable;
 
-class ScratchCwd {
+using testsupport::ScratchCwd;
+
+// The second program of the sharing tests: this binary again, running KdChild.Run in the role.
+class Child : public testsupport::ChildProgram {
  public:
-  ScratchCwd() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kdriver-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-    old_ = std::filesystem::current_path();
-    std::filesystem::current_path(path_);
-    // Second programs of a test find the same transaction control file through the environment.
-    setenv("XDG_STATE_HOME", (path_ + "/state").c_str(), 1);
-    // The user's own trace switches stay out of the tests.
-    setenv("PELLUCOR_SYSTEM_PROFILE", (path_ + "/no-system.ini").c_str(), 1);
-    SetTransactionControlFile(path_ + "/state/pellucor/kestrune.tcf");
-  }
-  ~ScratchCwd() {
-    std::error_code ec;
-    std::filesystem::current_path(old_, ec);
-    if (!getenv("PELLUCOR_KEEP_SCRATCH")) std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-  std::filesystem::path old_;
+  explicit Child(const std::string& role, const std::vector<std::string>& env = {})
+      : ChildProgram("KdChild.Run", role, env) {}
 };
+using testsupport::ChildIn;
+using testsupport::ChildOut;
+using testsupport::ReadLine;
+using testsupport::WriteLine;
 
 struct Note {
   // Dates as day, month, year; 0 0 0 is no date.

@@ -16,8 +16,8 @@ constexpr size_t kSnot = 0, kAllNotes = 1, kDonyet = 2;
 class NoteTables : public ::testing::Test {
  protected:
   ScratchCwd dir;
-  std::unique_ptr<FileDecl> notes = app::MakeSNotes(&KestruneDriverInstance());
-  std::unique_ptr<FileDecl> arc = app::MakeArcnotes(&KestruneDriverInstance());
+  std::unique_ptr<FileDecl> notes = MakeNotesTable(&KestruneDriverInstance());
+  std::unique_ptr<FileDecl> arc = MakeArchiveTable(&KestruneDriverInstance());
 
   void TearDown() override {
     if (notes->Block()) (void)Call(*notes, Op::kCLOSE);
@@ -212,7 +212,7 @@ TEST_F(NoteTables, BothTablesShareOneFileAndCreatingOneKeepsTheOther) {
 
 TEST(KestruneOpen, DeclarationThatDiffersFromTheStoredTableFails47) {
   ScratchCwd dir;
-  auto notes = app::MakeSNotes(&KestruneDriverInstance());
+  auto notes = MakeNotesTable(&KestruneDriverInstance());
   ASSERT_EQ(OpenOrCreate(*notes), 0);
   ASSERT_EQ(Call(*notes, Op::kCLOSE), 0);
   auto other = DeclarationBuilder("Other", "sno", &KestruneDriverInstance())

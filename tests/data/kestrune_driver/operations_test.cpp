@@ -182,7 +182,7 @@ TEST(KestruneText, KeyOrderFollowsTheCharacterTablesStoredAtCreate) {
 
 TEST(KestruneStream, StreamDefersCommitsUntilFlush) {
   ScratchCwd dir;
-  auto notes = app::MakeSNotes(&KestruneDriverInstance());
+  auto notes = MakeNotesTable(&KestruneDriverInstance());
   ASSERT_EQ(OpenOrCreate(*notes, 0x42), 0);
   FillNote(*notes, {"plain", 'N', 1, 1, 2026});
   const uint64_t before = CommitsOf("plk.KSR");
@@ -290,8 +290,8 @@ TEST(KestruneOptions, SendOptionsAndProperties) {
 
 TEST(KestruneFiles, RemoveAndRenameWorkOnOneTableCopyCopiesTheFile) {
   ScratchCwd dir;
-  auto notes = app::MakeSNotes(&KestruneDriverInstance());
-  auto arc = app::MakeArcnotes(&KestruneDriverInstance());
+  auto notes = MakeNotesTable(&KestruneDriverInstance());
+  auto arc = MakeArchiveTable(&KestruneDriverInstance());
   ASSERT_EQ(OpenOrCreate(*notes), 0);
   FillNote(*notes, {"a note", 'N', 1, 1, 2026});
   ASSERT_EQ(Call(*notes, Op::kADD), 0);
@@ -335,7 +335,7 @@ TEST(KestruneFiles, RemoveAndRenameWorkOnOneTableCopyCopiesTheFile) {
   EXPECT_EQ(Records(*old), 1);
   ASSERT_EQ(Call(*old, Op::kCLOSE), 0);
   // The copy still holds both tables as they were.
-  auto copied = app::MakeSNotes(&KestruneDriverInstance());
+  auto copied = MakeNotesTable(&KestruneDriverInstance());
   copied->name_storage = "backup\\!notes";
   copied->name_length = static_cast<int32_t>(copied->name_storage.size());
   ASSERT_EQ(Open(*copied), 0);
@@ -353,7 +353,7 @@ TEST(KestruneStream, FlushesPerOperationAreTheCommitsOwn) {
   counted.env = &env;
   const KestruneSettings saved = KestruneDriverInstance().settings();
   KestruneDriverInstance().SetSettings(counted);
-  auto notes = app::MakeSNotes(&KestruneDriverInstance());
+  auto notes = MakeNotesTable(&KestruneDriverInstance());
   ASSERT_EQ(OpenOrCreate(*notes, 0x42), 0);
   FillNote(*notes, {"warm", 'N', 1, 1, 2026});
   ASSERT_EQ(Call(*notes, Op::kADD), 0);
@@ -384,7 +384,7 @@ TEST(KestruneStream, FlushesPerOperationAreTheCommitsOwn) {
 // file: what one thread adds, another reads.
 TEST(KestruneThreads, ThreadsShareThePhysicalFileWithTheirOwnState) {
   ScratchCwd dir;
-  auto notes = app::MakeSNotes(&KestruneDriverInstance());
+  auto notes = MakeNotesTable(&KestruneDriverInstance());
   ASSERT_EQ(OpenOrCreate(*notes), 0);
   FillNote(*notes, {"from main", 'N', 1, 1, 2026});
   ASSERT_EQ(Call(*notes, Op::kADD), 0);

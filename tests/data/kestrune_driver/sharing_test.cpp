@@ -5,7 +5,6 @@
 
 #include "platform/clock.h"
 #include "platform/fault_injection_env.h"
-#include "tests/data/kestrune_driver/child_process.h"
 #include "tests/data/kestrune_driver/kd_test_util.h"
 
 namespace pellucor::data::kdtest {
@@ -21,7 +20,7 @@ constexpr int32_t kShared = 0x42;      // read and write, deny none
 constexpr int32_t kReadShared = 0x40;  // read only, deny none
 
 std::unique_ptr<FileDecl> Notes() {
-  return app::MakeSNotes(&KestruneDriverInstance());
+  return MakeNotesTable(&KestruneDriverInstance());
 }
 
 uint32_t AddNote(FileDecl& f, const Note& n) {
@@ -317,7 +316,7 @@ TEST_F(Sharing, WriterKilledDuringCommitLeavesALogTheNextWriterApplies) {
 
 // The child entry: does nothing unless the parent started it with a role.
 TEST(KdChild, Run) {
-  const char* role = std::getenv("KD_ROLE");
+  const char* role = std::getenv("PELLUCOR_CHILD_ROLE");
   if (role == nullptr) GTEST_SKIP() << "the second program of the sharing tests";
   std::exit(ChildMain(role));
 }

@@ -8,7 +8,6 @@
 #include <map>
 #include <random>
 
-#include "tests/data/kestrune_driver/child_process.h"
 #include "tests/data/kestrune_driver/kd_test_util.h"
 
 namespace pellucor::data::kdtest {
@@ -28,7 +27,7 @@ int RunSoakChild() {
   const int out = ChildOut();
   const int me = std::atoi(std::getenv("KD_ARG"));
   const int ops = SoakOps();
-  auto notes = app::MakeSNotes(&KestruneDriverInstance());
+  auto notes = MakeNotesTable(&KestruneDriverInstance());
   if (Open(*notes, 0x42) != 0) {
     WriteLine(out, "failed open " + runtime::ErrorText());
     return 1;
@@ -103,7 +102,7 @@ namespace {
 TEST(Soak, FourProgramsAgreeWithTheFileAfterRandomOperations) {
   ScratchCwd dir;
   {
-    auto notes = app::MakeSNotes(&KestruneDriverInstance());
+    auto notes = MakeNotesTable(&KestruneDriverInstance());
     ASSERT_EQ(OpenOrCreate(*notes, 0x42), 0);
     ASSERT_EQ(Call(*notes, Op::kCLOSE), 0);
   }
@@ -125,7 +124,7 @@ TEST(Soak, FourProgramsAgreeWithTheFileAfterRandomOperations) {
     while (in >> p >> t) expected[p] = t;
   }
   EXPECT_EQ(CheckFile("plk.KSR"), "");
-  auto notes = app::MakeSNotes(&KestruneDriverInstance());
+  auto notes = MakeNotesTable(&KestruneDriverInstance());
   ASSERT_EQ(Open(*notes, 0x42), 0);
   EXPECT_EQ(Records(*notes), static_cast<int64_t>(expected.size()));
   ASSERT_EQ(Call(*notes, Op::kSETfile), 0);

@@ -1,7 +1,6 @@
 // LOGOUT, COMMIT and ROLLBACK over two files, and a program killed at every point of a COMMIT:
 // afterwards both files have the transaction's records or neither has.
 #include "platform/fault_injection_env.h"
-#include "tests/data/kestrune_driver/child_process.h"
 #include "tests/data/kestrune_driver/kd_test_util.h"
 
 namespace pellucor::data::kdtest {
@@ -13,8 +12,8 @@ namespace {
 namespace err = runtime::err;
 
 struct TwoFiles {
-  std::unique_ptr<FileDecl> a = app::MakeSNotes(&KestruneDriverInstance());
-  std::unique_ptr<FileDecl> b = app::MakeArcnotes(&KestruneDriverInstance());
+  std::unique_ptr<FileDecl> a = MakeNotesTable(&KestruneDriverInstance());
+  std::unique_ptr<FileDecl> b = MakeArchiveTable(&KestruneDriverInstance());
   TwoFiles() {
     b->name_storage = "second\\!Arcnotes";
     b->name_length = static_cast<int32_t>(b->name_storage.size());

@@ -25,7 +25,7 @@ class Differential : public ::testing::Test {
  protected:
   ScratchCwd dir;
   CountingDriver driver;
-  std::unique_ptr<FileDecl> notes = app::MakeSNotes(&driver);
+  std::unique_ptr<FileDecl> notes = MakeNotesTable(&driver);
   std::vector<Stored> table;
   int32_t today = Today();
 

@@ -32,7 +32,7 @@ class ViewTest : public ::testing::Test {
  protected:
   ScratchCwd dir;
   CountingDriver driver;
-  std::unique_ptr<FileDecl> notes = app::MakeSNotes(&driver);
+  std::unique_ptr<FileDecl> notes = MakeNotesTable(&driver);
 
   void SetUp() override { ASSERT_EQ(OpenOrCreate(*notes), 0) << runtime::ErrorText(); }
   void TearDown() override {
@@ -71,7 +71,7 @@ TEST_F(ViewTest, OpenMarksFilesInViewAndCloseEndsIt) {
   EXPECT_FALSE(notes->Block()->state & state_bit::kInView);
 
   // A view over a file that is not open cannot be opened; NEXT without SETview ends at once.
-  auto closed = app::MakeArcnotes(&driver);
+  auto closed = MakeArchiveTable(&driver);
   View w({closed.get(), {}, {}});
   EXPECT_EQ(w.Open(), err::kFileNotOpen);
   EXPECT_EQ(w.Set(), err::kFileNotOpen);
@@ -306,7 +306,7 @@ TEST_F(ViewTest, SetOnThePrimaryFileRestartsTheSequence) {
 }
 
 TEST_F(ViewTest, InnerJoinDropsUnmatchedRowsAndOuterJoinKeepsThemCleared) {
-  auto arc = app::MakeArcnotes(&driver);
+  auto arc = MakeArchiveTable(&driver);
   ASSERT_EQ(OpenOrCreate(*arc), 0);
   for (int i = 0; i < 6; ++i) {
     ASSERT_EQ(Add(*notes, {"note", 'N', 1000 + i, 0, "n" + std::to_string(i), 'N'}), 0);
@@ -342,7 +342,7 @@ TEST_F(ViewTest, InnerJoinDropsUnmatchedRowsAndOuterJoinKeepsThemCleared) {
 }
 
 TEST_F(ViewTest, JoinRowsResumeAtTheirPositions) {
-  auto arc = app::MakeArcnotes(&driver);
+  auto arc = MakeArchiveTable(&driver);
   ASSERT_EQ(OpenOrCreate(*arc), 0);
   for (int i = 0; i < 4; ++i) {
     ASSERT_EQ(Add(*notes, {"note", 'N', 1000 + i, 0, "n" + std::to_string(i), 'N'}), 0);

@@ -14,43 +14,23 @@
 #include <memory>
 #include <string>
 
-#include "app/note_store.h"
 #include "data/driver/driver.h"
 #include "data/kestrune_driver/kestrune_driver.h"
 #include "data/view/view.h"
 #include "runtime/core/error_state.h"
 #include "runtime/expr/expression.h"
 #include "runtime/values/accessor.h"
+#include "tests/support/note_fixture.h"
+#include "tests/support/scratch_dir.h"
 
 namespace pellucor::data::view::test {
 
-namespace nr = app::note_record;
+namespace nr = testsupport::note_record;
+using testsupport::MakeArchiveTable;
+using testsupport::MakeNotesTable;
 
-class ScratchCwd {
- public:
-  ScratchCwd() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "view-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-    old_ = std::filesystem::current_path();
-    std::filesystem::current_path(path_);
-    setenv("XDG_STATE_HOME", (path_ + "/state").c_str(), 1);
-    SetTransactionControlFile(path_ + "/state/pellucor/kestrune.tcf");
-    // No trace switches unless a test writes its own system profile.
-    setenv("PELLUCOR_SYSTEM_PROFILE", (path_ + "/system.ini").c_str(), 1);
-  }
-  ~ScratchCwd() {
-    std::error_code ec;
-    std::filesystem::current_path(old_, ec);
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
+using testsupport::ScratchCwd;
 
- private:
-  std::string path_;
-  std::filesystem::path old_;
-};
-
-// Forwards every operation to the Kestrune driver and counts it by operation code.
 class CountingDriver : public Driver {
  public:
   std::string_view Name() const override { return target().Name(); }

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/note_store.h"
 #include "framework/error/error_manager.h"
 #include "framework/query/query_manager.h"
 #include "runtime/expr/expression.h"
