@@ -150,6 +150,19 @@ enum class TraceRoute : uint8_t { kTraced, kUntraced };
 //                      that POSITIONfile or POSITIONkey returned (all blanks: no position)
 //   bytes              BLOB_TAKE: the contents to take
 //   on_build_done      the completion routine of a build (called with its result)
+//   entry_test         NEXT and PREVIOUS in a key sequence: see EntryTest
+// A test that a read in a key sequence (NEXT, PREVIOUS) may make on each key entry before it
+// reads the entry's record. A driver that can tell the key's component values from the entry
+// writes them into their fields of the record buffer (the text of a NOCASE key upper-cased, as
+// UPPER would make it) and calls `accept`; an entry refused is passed over without its record
+// being read, and the read goes on with the next one. A driver that cannot, reads every record
+// (the caller tests the record itself anyway). When the read succeeds the record buffer holds
+// the record read; when it ends with 33 the key's fields hold what they held before.
+// REQUIRES: `accept` reads only the key's component fields (a NOCASE text one through UPPER).
+struct EntryTest {
+  std::function<bool()> accept;
+};
+
 struct OpArgs {
   const KeyDecl* key = nullptr;
   uint32_t pointer = 0;
@@ -163,6 +176,7 @@ struct OpArgs {
   std::string position;
   std::vector<uint8_t> bytes;
   std::function<void(int32_t result)> on_build_done;
+  const EntryTest* entry_test = nullptr;
   TraceRoute trace = TraceRoute::kTraced;
 };
 

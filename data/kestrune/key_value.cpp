@@ -143,4 +143,79 @@ KeyBuild BuildKeyValue(const KeyContext& context, size_t key_index, std::span<co
   return KeyBuild::kBuilt;
 }
 
+namespace {
+
+bool Decodable(runtime::TypeCode t) {
+  switch (t) {
+    case TypeCode::kString:
+    case TypeCode::kCString:
+    case TypeCode::kGroup:
+    case TypeCode::kByte:
+    case TypeCode::kShort:
+    case TypeCode::kUShort:
+    case TypeCode::kLong:
+    case TypeCode::kULong:
+    case TypeCode::kDate:
+    case TypeCode::kTime:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+KeyDecoder MakeKeyDecoder(const KeyContext& context, size_t key_index) {
+  KeyDecoder d;
+  if (context.text_form != TextForm::kAnsi) return d;
+  const TableDefinition& def = *context.definition;
+  bool has_text = false;
+  for (const KeyComponent& c : def.keys[key_index].components) {
+    const runtime::TypeCode t = def.fields[c.field_index].type;
+    if (!Decodable(t)) return d;
+    has_text |= runtime::IsTextType(t);
+  }
+  if (has_text) {
+    std::array<bool, 256> seen{};
+    for (int ch = 0; ch < 256; ++ch) {
+      const uint8_t sorted = context.tables->collation[static_cast<size_t>(ch)];
+      if (seen[sorted]) return d;  // two characters collate alike: the text cannot be told
+      seen[sorted] = true;
+      d.inverse_collation[sorted] = static_cast<uint8_t>(ch);
+    }
+  }
+  d.usable = true;
+  return d;
+}
+
+void DecodeKeyValue(const KeyContext& context, const KeyDecoder& decoder, size_t key_index,
+                    std::span<const uint8_t> value, std::span<uint8_t> record) {
+  const TableDefinition& def = *context.definition;
+  size_t at = 0;
+  uint8_t buf[256];
+  for (const KeyComponent& c : def.keys[key_index].components) {
+    const FieldDef& f = def.fields[c.field_index];
+    uint8_t* out = record.data() + f.offset;
+    const uint8_t* in = value.data() + at;
+    at += f.size;
+    const bool descending = c.order == SortOrder::kDescending;
+    if (runtime::IsTextType(f.type)) {
+      for (size_t i = 0; i < f.size; ++i) {
+        const uint8_t b = descending ? static_cast<uint8_t>(~in[i]) : in[i];
+        out[i] = decoder.inverse_collation[b];
+      }
+      continue;
+    }
+    // Numbers: at most 4 bytes, stored reversed (big-endian).
+    const size_t n = f.size < sizeof buf ? f.size : sizeof buf;
+    for (size_t i = 0; i < n; ++i) buf[i] = descending ? static_cast<uint8_t>(~in[i]) : in[i];
+    if (f.type == TypeCode::kShort || f.type == TypeCode::kLong) buf[0] ^= 0x80;
+    if (f.type == TypeCode::kByte) {
+      std::memcpy(out, buf, n);
+    } else {
+      for (size_t i = 0; i < n; ++i) out[i] = buf[n - 1 - i];
+    }
+  }
+}
+
 }  // namespace pellucor::data::kestrune

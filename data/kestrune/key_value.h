@@ -23,6 +23,7 @@
 // PSTRING, all zero bytes otherwise).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -60,6 +61,21 @@ enum class KeyBuild {
 
 // The length of key `key_index`'s values, the record number of a DUP key included.
 size_t KeyValueLength(const TableDefinition& definition, size_t key_index);
+
+// Reading a key value back into the fields it was built from, so that a test on the key's
+// components can be made without reading the record. Possible for keys whose components are
+// STRING, CSTRING, GROUP, BYTE, SHORT, USHORT, LONG, ULONG, DATE and TIME, of an ANSI table
+// whose collation is a one-to-one map; a NOCASE key gives its text upper-cased.
+struct KeyDecoder {
+  bool usable = false;
+  std::array<uint8_t, 256> inverse_collation{};
+};
+KeyDecoder MakeKeyDecoder(const KeyContext& context, size_t key_index);
+// Writes the components of `value` (a key value as BuildKeyValue makes it, the record number
+// of a DUP key may follow) into their fields of `record`. REQUIRES: decoder.usable and
+// value.size() >= the components' total size.
+void DecodeKeyValue(const KeyContext& context, const KeyDecoder& decoder, size_t key_index,
+                    std::span<const uint8_t> value, std::span<uint8_t> record);
 
 // True when a record's components of the key are all empty (what OPT leaves out).
 bool KeyComponentsEmpty(const TableDefinition& definition, size_t key_index,

@@ -152,6 +152,11 @@ struct OpenTable : DriverFileState {
   Bytes old_record_buf;
   Bytes old_key_buf;
 
+  // Per key of the stored definition, made at the first read with an entry test: whether and
+  // how the key's entries are read back into the fields (kestrune::KeyDecoder).
+  std::vector<std::optional<kestrune::KeyDecoder>> key_decoders;
+  Bytes entry_saved;  // the key's fields as they were before an entry test wrote into them
+
   std::vector<std::unique_ptr<DynamicIndex>> dynamic;
   // Component texts given with SETPROPERTYkey "COMPONENTS", used by a BUILDdyn without a text.
   std::vector<std::pair<const KeyDecl*, std::string>> dynamic_defaults;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "data/kestrune_driver/entry_prefix.h"
 #include "data/kestrune_driver/operations.h"
 #include "data/kestrune_driver/physical_file.h"
 #include "runtime/core/error_state.h"
@@ -18,10 +19,6 @@ namespace err = runtime::err;
 using SK = SequenceKind;
 
 enum class Dir { kForward, kBackward };
-
-bool HasPrefix(std::span<const uint8_t> key, const Bytes& prefix) {
-  return key.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), key.begin());
-}
 
 bool IsKeySequence(SK s) {
   return s == SK::kKeyInProgress || s == SK::kKeyFromEnd || s == SK::kKeyFromValueRecord ||
@@ -153,16 +150,79 @@ void EnterProgress(OpenTable& t) {
   t.sequence = IsKeySequence(t.sequence) ? SK::kKeyInProgress : SK::kPhysicalInProgress;
 }
 
-int32_t ReadNext(FileBlock& block, OpenTable& t, Dir dir) {
+// The decoder of key `def_key` when a caller's entry test may be made on its entries: the key
+// reads back into its fields, and a NOCASE key's upper-casing is the one UPPER applies now.
+const kestrune::KeyDecoder* EntryDecoder(OpenTable& t, int def_key) {
+  if (def_key < 0) return nullptr;
+  const auto k = static_cast<size_t>(def_key);
+  if (t.key_decoders.size() != t.definition.keys.size()) {
+    t.key_decoders.assign(t.definition.keys.size(), std::nullopt);
+  }
+  if (!t.key_decoders[k]) {
+    kestrune::KeyDecoder d = kestrune::MakeKeyDecoder(t.key_context, k);
+    if (d.usable && t.definition.keys[k].nocase()) {
+      // UPPER of a text read back must give that text again.
+      for (int ch = 0; ch < 256 && d.usable; ++ch) {
+        const uint8_t u = t.tables.upper[static_cast<size_t>(ch)];
+        d.usable = t.tables.upper[u] == u;
+      }
+    }
+    t.key_decoders[k] = d;
+  }
+  const kestrune::KeyDecoder& d = *t.key_decoders[k];
+  if (!d.usable) return nullptr;
+  if (t.definition.keys[k].nocase() && t.tables.upper != runtime::CurrentCharTables().upper) {
+    return nullptr;  // the environment changed case tables since the table was made
+  }
+  return &d;
+}
+
+// Copies the key's fields between the record buffer and t.entry_saved.
+void SwapKeyFields(FileBlock& block, OpenTable& t, int def_key, bool save) {
+  if (save) t.entry_saved.clear();
+  size_t at = 0;
+  for (const kestrune::KeyComponent& c :
+       t.definition.keys[static_cast<size_t>(def_key)].components) {
+    const kestrune::FieldDef& f = t.definition.fields[c.field_index];
+    uint8_t* field = block.record + f.offset;
+    if (save) {
+      t.entry_saved.insert(t.entry_saved.end(), field, field + f.size);
+    } else {
+      std::memcpy(field, t.entry_saved.data() + at, f.size);
+    }
+    at += f.size;
+  }
+}
+
+int32_t ReadNext(FileBlock& block, OpenTable& t, Dir dir, const EntryTest* test) {
   const uint32_t requests = t.flags & (table_flag::kHoldRequested | table_flag::kWatchRequested);
+  const kestrune::KeyDecoder* decoder = test && test->accept && IsKeySequence(t.sequence)
+                                            ? EntryDecoder(t, t.sequence_key_index)
+                                            : nullptr;
+  bool fields_written = false;
   for (;;) {
     uint32_t record = 0;
     if (const int32_t e = FindTarget(block, t, dir, &record, Verify::kCallerReads); e != 0) {
+      if (fields_written) SwapKeyFields(block, t, t.sequence_key_index, false);
       ReleaseHold(t);
       t.current = 0;
       t.flags &= ~(table_flag::kHoldRequested | table_flag::kWatchRequested | table_flag::kWatched);
       t.sequence = SK::kNone;
       return e;
+    }
+    if (decoder) {
+      if (!fields_written) SwapKeyFields(block, t, t.sequence_key_index, true);
+      fields_written = true;
+      const auto key = CursorOf(t).key();
+      kestrune::DecodeKeyValue(t.key_context, *decoder, static_cast<size_t>(t.sequence_key_index),
+                               key.subspan(kestrune::kTablePrefixSize),
+                               {block.record, block.record_length});
+      if (!test->accept()) {
+        // Passed over without reading its record; a hold or watch waits for the next one.
+        EnterProgress(t);
+        t.flags |= requests;
+        continue;
+      }
     }
     const int32_t e = ReadRecord(block, t, record);
     if (e == err::kRecordNotFound && IsKeySequence(t.sequence)) {
@@ -172,6 +232,7 @@ int32_t ReadNext(FileBlock& block, OpenTable& t, Dir dir) {
       continue;
     }
     if (e == 0) EnterProgress(t);
+    if (e != 0 && fields_written) SwapKeyFields(block, t, t.sequence_key_index, false);
     return e;
   }
 }
@@ -291,9 +352,9 @@ OpResult SequenceOp(FileBlock& block, OpenTable& t, Op op, OpArgs& args) {
       return {};
     }
     case Op::kNEXT:
-      return OpResult::Fail(ReadNext(block, t, Dir::kForward));
+      return OpResult::Fail(ReadNext(block, t, Dir::kForward, args.entry_test));
     case Op::kPREVIOUS:
-      return OpResult::Fail(ReadNext(block, t, Dir::kBackward));
+      return OpResult::Fail(ReadNext(block, t, Dir::kBackward, args.entry_test));
     case Op::kSKIP: {
       const Dir dir = args.count >= 0 ? Dir::kForward : Dir::kBackward;
       const int64_t n = args.count >= 0 ? int64_t{args.count} : -int64_t{args.count};

@@ -8,10 +8,11 @@ namespace {
 namespace err = runtime::err;
 
 OpResult Call(FileDecl& file, Op op, const ReadOptions& options, const KeyDecl* key = nullptr,
-              std::string_view position = {}) {
+              std::string_view position = {}, const EntryTest* entry_test = nullptr) {
   OpArgs args;
   args.key = key;
   args.trace = options.route;
+  args.entry_test = entry_test;
   if (!position.empty()) args.position = std::string(position);
   return Dispatch(file, op, args);
 }
@@ -23,11 +24,22 @@ Op ReadOp(ScanDirection d) {
 class ScanStep : public Step {
  public:
   ScanStep(ViewFile& file, std::optional<KeyPlan> plan, bool identity_by_file,
-           const ReadOptions& options)
+           const ReadOptions& options, const EntryTest* filter_test)
       : file_(file),
         plan_(std::move(plan)),
         by_file_(identity_by_file || !plan_),
-        options_(options) {}
+        options_(options),
+        filter_test_(filter_test) {
+    if (plan_ && filter_test_) {
+      // An entry outside the range is read all the same, so that the scan sees where the range
+      // ends; one before its start is passed over.
+      entry_test_.accept = [this] {
+        if (plan_->PastEnd(direction_)) return true;
+        if (plan_->BeforeStart(direction_)) return false;
+        return filter_test_->accept();
+      };
+    }
+  }
 
   int32_t Start(ScanDirection d) override {
     OpResult r;
@@ -51,7 +63,10 @@ class ScanStep : public Step {
       if (options_.watch) {
         if (const int32_t e = Call(*file_.file, Op::kWATCH, options_).error) return e;
       }
-      const int32_t e = Call(*file_.file, ReadOp(d), options_).error;
+      direction_ = d;
+      const int32_t e = Call(*file_.file, ReadOp(d), options_, nullptr, {},
+                             entry_test_.accept ? &entry_test_ : nullptr)
+                            .error;
       if (e == err::kRecordNotAvailable) return SetBack();
       if (e != 0) return e;
       if (!plan_) return 0;
@@ -93,6 +108,9 @@ class ScanStep : public Step {
   std::optional<KeyPlan> plan_;
   bool by_file_;
   const ReadOptions& options_;
+  const EntryTest* filter_test_;
+  EntryTest entry_test_;
+  ScanDirection direction_ = ScanDirection::kForward;
 };
 
 class JoinStep : public Step {
@@ -289,8 +307,8 @@ bool TakePart(std::string_view* identity, std::string* part) {
 }
 
 std::unique_ptr<Step> MakeScan(ViewFile& file, std::optional<KeyPlan> plan, bool identity_by_file,
-                               const ReadOptions& options) {
-  return std::make_unique<ScanStep>(file, std::move(plan), identity_by_file, options);
+                               const ReadOptions& options, const EntryTest* filter_test) {
+  return std::make_unique<ScanStep>(file, std::move(plan), identity_by_file, options, filter_test);
 }
 
 std::unique_ptr<Step> MakeJoin(std::unique_ptr<Step> outer, ViewFile& file, const KeyDecl* key,

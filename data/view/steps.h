@@ -56,9 +56,11 @@ class Step {
 
 // Reads the primary file by a key within its plan's range, or in physical order (no plan).
 // `identity_by_file` makes the rows' identities physical positions even for a key scan (a view
-// that sorts finds its rows again by record, whatever their key values).
+// that sorts finds its rows again by record, whatever their key values). A key scan hands
+// `filter_test` (may be null; must outlive the step) to the driver with each read, so that
+// entries the filter refuses on their key alone are passed over unread (entry_filter.h).
 std::unique_ptr<Step> MakeScan(ViewFile& file, std::optional<KeyPlan> plan, bool identity_by_file,
-                               const ReadOptions& options);
+                               const ReadOptions& options, const EntryTest* filter_test = nullptr);
 
 // For each row of `outer`, the matching records of `file`: read by `key` with the link fields'
 // values as its leading components, or (no key) every record.

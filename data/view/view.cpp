@@ -21,8 +21,6 @@ namespace pellucor::data::view {
 
 using runtime::expr::Truth3;
 
-namespace {
-
 bool UsableKey(FileDecl& file, const KeyDecl& key) {
   if (!key.MustBeBuilt()) return true;
   FileBlock* block = file.Block();
@@ -30,8 +28,6 @@ bool UsableKey(FileDecl& file, const KeyDecl& key) {
   const KeySlot* slot = block->SlotOf(&key);
   return slot && slot->built;
 }
-
-}  // namespace
 
 View::Impl::Impl(ViewDecl d) : decl(std::move(d)) {
   files.reserve(8);
@@ -158,6 +154,7 @@ void View::Impl::PlanReads(const std::vector<AddressRange>& in_view) {
     sort_components.push_back(std::move(c));
   }
   if (static_cast<size_t>(given) > sort_components.size()) given = 0;
+  PlanRunKey(ord);
 }
 
 int32_t View::Impl::Build(int from_buffer) {
@@ -208,7 +205,10 @@ int32_t View::Impl::Build(int from_buffer) {
 
   // The steps: the primary's scan, the joins above it, the filter on top.
   step.reset();
-  std::unique_ptr<Step> s = MakeScan(files[0], key_plan, plan.sorts, options);
+  entry_filter.reset();
+  if (key_plan) entry_filter = EntryFilter::Make(tree.get(), key_plan->components, in_view);
+  std::unique_ptr<Step> s = MakeScan(files[0], key_plan, plan.sorts, options,
+                                     entry_filter ? &entry_filter->Test() : nullptr);
   std::vector<ViewFile*> earlier = {&files[0]};
   for (const FlatJoin& j : joins) {
     ViewFile& jf = files[j.file_index];
@@ -242,6 +242,14 @@ void View::Impl::EmptyBuffer() {
   tree_done = false;
   start_next = 0;
   start_prev = -1;
+  if (run_key) {
+    RunKey planned;
+    planned.key = run_key->key;
+    planned.gives = run_key->gives;
+    planned.backward = run_key->backward;
+    planned.opt = run_key->opt;
+    run_key = std::move(planned);
+  }
 }
 
 // ---- Producing rows -------------------------------------------------------------------------
@@ -362,69 +370,82 @@ int32_t View::Impl::Extend(ScanDirection d) {
 
 // Sorting: the next run of rows with equal key-given components, sorted by the rest.
 int32_t View::Impl::NextRun() {
-  if (end_known) return err::kRecordNotAvailable;
-  if (source == Source::kFresh) {
-    if (const int32_t e = step->Start(ScanDirection::kForward)) return e;
-    source = Source::kForward;
-    begin_known = true;
-  }
-  struct Pending {
-    std::string row;
-    std::vector<SortValue> values;
-  };
-  std::vector<Pending> run;
-  auto fetch = [&](Pending* p) -> int32_t {
-    if (tree_done) return err::kRecordNotAvailable;
-    const int32_t e = FetchRow(ScanDirection::kForward, &p->row);
-    if (e == err::kRecordNotAvailable) tree_done = true;
-    if (e != 0) return e;
-    p->values.clear();
-    for (const KeyComponent& c : sort_components) p->values.push_back(ValueOf(c));
-    return 0;
-  };
-  auto same_run = [&](const Pending& a, const Pending& b) {
-    for (int i = 0; i < given; ++i) {
-      if (Compare(sort_components[static_cast<size_t>(i)], a.values[static_cast<size_t>(i)],
-                  b.values[static_cast<size_t>(i)]) != 0)
-        return false;
-    }
-    return true;
-  };
-  if (lookahead) {
-    run.push_back({std::move(lookahead->row), std::move(lookahead->values)});
-    lookahead.reset();
-  } else {
-    Pending p;
-    const int32_t e = fetch(&p);
-    if (e == err::kRecordNotAvailable) end_known = true;
-    if (e != 0) return e;
-    run.push_back(std::move(p));
-  }
+  if (run_key && run_key->active) return MoreRunByKey();
+  return CollectRun(0);
+}
+
+// Reads the next run from the steps and sorts it; the first `skip` rows of the sorted run were
+// stored already (read through the run key) and are dropped.
+int32_t View::Impl::CollectRun(long skip) {
   for (;;) {
-    Pending p;
-    const int32_t e = fetch(&p);
-    if (e == err::kRecordNotAvailable) break;
-    if (e != 0) return e;
-    if (given > 0 && !same_run(run.front(), p)) {
-      lookahead = Lookahead{std::move(p.row), std::move(p.values)};
-      break;
+    if (end_known) return err::kRecordNotAvailable;
+    const bool first_run = source == Source::kFresh;
+    if (first_run) {
+      if (const int32_t e = step->Start(ScanDirection::kForward)) return e;
+      source = Source::kForward;
+      begin_known = true;
     }
-    run.push_back(std::move(p));
-  }
-  if (tree_done && !lookahead) end_known = true;
-  std::stable_sort(run.begin(), run.end(), [&](const Pending& a, const Pending& b) {
-    for (size_t i = static_cast<size_t>(given); i < sort_components.size(); ++i) {
-      const int r = Compare(sort_components[i], a.values[i], b.values[i]);
-      if (r != 0) return r < 0;
+    struct Pending {
+      std::string row;
+      std::vector<SortValue> values;
+    };
+    std::vector<Pending> run;
+    auto fetch = [&](Pending* p) -> int32_t {
+      if (tree_done) return err::kRecordNotAvailable;
+      const int32_t e = FetchRow(ScanDirection::kForward, &p->row);
+      if (e == err::kRecordNotAvailable) tree_done = true;
+      if (e != 0) return e;
+      p->values.clear();
+      for (const KeyComponent& c : sort_components) p->values.push_back(ValueOf(c));
+      return 0;
+    };
+    auto same_run = [&](const Pending& a, const Pending& b) {
+      for (int i = 0; i < given; ++i) {
+        if (Compare(sort_components[static_cast<size_t>(i)], a.values[static_cast<size_t>(i)],
+                    b.values[static_cast<size_t>(i)]) != 0)
+          return false;
+      }
+      return true;
+    };
+    if (lookahead) {
+      run.push_back({std::move(lookahead->row), std::move(lookahead->values)});
+      lookahead.reset();
+    } else {
+      Pending p;
+      const int32_t e = fetch(&p);
+      if (e == err::kRecordNotAvailable) end_known = true;
+      if (e != 0) return e;
+      if (first_run && run_key && !run_key->started) return StartRunByKey(p.values);
+      run.push_back(std::move(p));
     }
-    return false;
-  });
-  for (const Pending& p : run) {
-    uint64_t offset = 0;
-    if (const int32_t e = Store(p.row, &offset)) return e;
-    rows.push_back({offset});
+    for (;;) {
+      Pending p;
+      const int32_t e = fetch(&p);
+      if (e == err::kRecordNotAvailable) break;
+      if (e != 0) return e;
+      if (given > 0 && !same_run(run.front(), p)) {
+        lookahead = Lookahead{std::move(p.row), std::move(p.values)};
+        break;
+      }
+      run.push_back(std::move(p));
+    }
+    if (tree_done && !lookahead) end_known = true;
+    std::stable_sort(run.begin(), run.end(), [&](const Pending& a, const Pending& b) {
+      for (size_t i = static_cast<size_t>(given); i < sort_components.size(); ++i) {
+        const int r = Compare(sort_components[i], a.values[i], b.values[i]);
+        if (r != 0) return r < 0;
+      }
+      return false;
+    });
+    const size_t from = std::min(run.size(), static_cast<size_t>(skip));
+    for (size_t i = from; i < run.size(); ++i) {
+      uint64_t offset = 0;
+      if (const int32_t e = Store(run[i].row, &offset)) return e;
+      rows.push_back({offset});
+    }
+    if (from < run.size()) return 0;
+    skip = 0;  // the whole run was stored already: on to the next one
   }
-  return 0;
 }
 
 int32_t View::Impl::More(ScanDirection d) {
@@ -593,6 +614,7 @@ int32_t View::Impl::DoOpen() {
 int32_t View::Impl::DoClose() {
   if (!open) return 0;
   step.reset();
+  entry_filter.reset();
   tree.reset();
   key_plan.reset();
   EmptyBuffer();

@@ -133,6 +133,9 @@ struct Plan {
   int key_order_components = 0;  // leading order components the key gives
   bool sorts = false;            // the rest of the order is made by sorting
   bool always_false = false;     // the filter can never be true: nothing is read
+  // A sorting view whose first run's remaining order another key gives: the first rows of that
+  // run are read in that key's order instead of sorting the run (nullptr: none).
+  const KeyDecl* first_run_key = nullptr;
 };
 
 // The row buffer's in-memory limit; beyond it rows go to a temporary file ("TMP" prefix) in

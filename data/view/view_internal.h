@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "data/view/entry_filter.h"
 #include "data/view/key_plan.h"
 #include "data/view/row_codec.h"
 #include "data/view/row_store.h"
@@ -19,6 +20,9 @@
 namespace pellucor::data::view {
 
 namespace err = runtime::err;
+
+// Whether a key can be read: built, when it is an INDEX or a dynamic index.
+bool UsableKey(FileDecl& file, const KeyDecl& key);
 
 // One order component's value in a row, kept beside the row while its run is sorted.
 struct SortValue {
@@ -62,6 +66,7 @@ struct View::Impl {
   Plan plan;
   int given = 0;                              // leading order components the key gives
   std::vector<KeyComponent> sort_components;  // the whole order, bound to the buffers
+  std::unique_ptr<EntryFilter> entry_filter;  // the filter's part a key entry decides
   std::unique_ptr<view::Step> step;
   RowCodec codec;
   std::vector<SortValue> floor;  // a locator's start
@@ -86,6 +91,32 @@ struct View::Impl {
     std::vector<SortValue> values;
   };
   std::optional<Lookahead> lookahead;  // the first row of the next run
+
+  // The first run read in the order of a second key (run_by_key.cpp). A sorting view spends
+  // most of its first page on sorting a large first run whole; when another key gives the
+  // order's next components, the run's first rows come from reading that key instead, as far
+  // as they are asked for, and the run is sorted only when the reader goes further.
+  struct RunKey {
+    const KeyDecl* key = nullptr;
+    int gives = 0;          // order components after the run's that the key gives
+    bool backward = false;  // read the key backwards
+    bool opt = false;       // the key leaves out records whose components are all empty
+    // State of the first run.
+    bool active = false;
+    bool started = false;
+    bool at_end = false;
+    std::vector<SortValue> run_values;  // the run's key-given components
+    long delivered = 0;                 // rows of the run stored so far
+    long read = 0;                      // records read through the key
+    struct Candidate {
+      std::string row;
+      std::vector<SortValue> values;
+      std::string run_position;  // the record's entry in the run key, for ties
+      bool member = false;
+    };
+    std::optional<Candidate> next;  // the first record of the next group
+  };
+  std::optional<RunKey> run_key;
   bool tree_done = false;
   long start_next = 0;  // sorting views without a current row: the rows NEXT and PREVIOUS give
   long start_prev = -1;
@@ -114,6 +145,12 @@ struct View::Impl {
   int32_t Store(const std::string& row, uint64_t* offset);
   int32_t Extend(ScanDirection d);
   int32_t NextRun();
+  int32_t CollectRun(long skip);
+  void PlanRunKey(const std::vector<OrderComponent>& ord);
+  int32_t StartRunByKey(const std::vector<SortValue>& first_values);
+  int32_t MoreRunByKey();
+  int32_t ReadByRunKey(RunKey::Candidate* out);
+  bool RunMember();
   int32_t More(ScanDirection d);
   size_t ReadAhead() const;
   bool RowIdentity(uint64_t offset, std::string* out);
