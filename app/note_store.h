@@ -32,8 +32,9 @@ inline constexpr std::string_view kArchiveName = "plk\\!Arcnotes";
 
 // The settings every file manager of the two tables is given at start-up.
 struct FileManagerSettings {
-  uint8_t open_mode = 0x22;  // read and write, others may only read
-  int32_t create = 1;        // a missing data file or table is created on open
+  // Read and write; others may only read.
+  uint8_t open_mode = data::access_mode::kReadWrite | data::access_mode::kDenyWrite;
+  int32_t create = 1;  // a missing data file or table is created on open
   int32_t lock_recover = 10;
   uint32_t buffer_size = note_record::kSize;
 };

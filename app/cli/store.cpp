@@ -22,8 +22,9 @@ using data::Dispatch;
 using data::Op;
 using data::OpArgs;
 
-constexpr int32_t kWriteMode = 0x42;  // read and write, deny none
-constexpr int32_t kReadMode = 0x40;   // read only, deny none
+namespace am = data::access_mode;
+constexpr int32_t kWriteMode = am::kReadWrite | am::kDenyNone;
+constexpr int32_t kReadMode = am::kReadOnly | am::kDenyNone;
 // How long an open refused by another program's sharing is tried again.
 constexpr auto kSharingPatience = std::chrono::seconds(5);
 constexpr auto kSharingPause = std::chrono::milliseconds(50);

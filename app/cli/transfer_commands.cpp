@@ -86,11 +86,13 @@ int RunExport(const Context& ctx, const ParsedArgs& args) {
                         std::string(doing) + " " + args.positional[0] + ": " + words);
   };
   OpArgs create;
-  create.mode = 0x12;
+  // The export file is this command's alone while it writes.
+  constexpr int32_t kExportMode = data::access_mode::kReadWrite | data::access_mode::kDenyAll;
+  create.mode = kExportMode;
   if (const int32_t e = Dispatch(*file, Op::kCREATE, create).error; e != 0) {
     return fail("cannot create", e);
   }
-  if (const int32_t e = Open(*file, 0x12); e != 0) return fail("cannot open", e);
+  if (const int32_t e = Open(*file, kExportMode); e != 0) return fail("cannot open", e);
   for (const Note& n : notes) {
     const std::string line = TsvLine(n);
     uint8_t* record = file->RecordBuffer();
@@ -127,7 +129,8 @@ int RunImport(const Context& ctx, const ParsedArgs& args) {
   std::vector<Note> notes;
   {
     auto file = LineFile(path);
-    if (const int32_t e = Open(*file, 0x40); e != 0) {
+    if (const int32_t e = Open(*file, data::access_mode::kReadOnly | data::access_mode::kDenyNone);
+        e != 0) {
       return ctx.Complain(exit_status::kBadInput, "cannot read " + shown + ": " + ErrorWords(e));
     }
     if (const int32_t e = Dispatch(*file, Op::kSETfile).error; e != 0) {
