@@ -21,14 +21,28 @@ CachedPage* PageFile::Impl::Find(uint32_t number) {
 CachedPage* PageFile::Impl::Get(uint32_t number) {
   if (CachedPage* page = Find(number)) return page;
   if (number >= kFirstTempPage) runtime::InternalErrorStop(kErrLostPage);
-  auto page = std::make_unique<CachedPage>();
+  PageMap::node_type node;
+  if (!spare.empty()) {
+    node = std::move(spare.back());
+    spare.pop_back();
+    CachedPage& reused = *node.mapped();
+    reused.dirty = false;
+    reused.image.clear();
+    reused.image_number = kNoRoot;
+    reused.image_blocks = 0;
+  } else {
+    PageMap scratch;
+    scratch.emplace(number, std::make_unique<CachedPage>());
+    node = scratch.extract(scratch.begin());
+  }
+  node.key() = number;
+  CachedPage* raw = node.mapped().get();
   PagePrefix prefix;
-  if (int32_t error = ReadPage(number, &page->page, &prefix)) runtime::InternalErrorStop(error);
-  page->number = number;
-  page->blocks = static_cast<uint8_t>(kestrune::BlocksFor(prefix.stored_length));
-  page->last_used = ++use_counter;
-  CachedPage* raw = page.get();
-  pages.emplace(number, std::move(page));
+  if (int32_t error = ReadPage(number, &raw->page, &prefix)) runtime::InternalErrorStop(error);
+  raw->number = number;
+  raw->blocks = static_cast<uint8_t>(kestrune::BlocksFor(prefix.stored_length));
+  raw->last_used = ++use_counter;
+  pages.insert(std::move(node));
   ++cached;
   return raw;
 }
@@ -85,6 +99,7 @@ void PageFile::Impl::FreePage(CachedPage* page) {
 
 void PageFile::Impl::DropAll() {
   pages.clear();
+  spare.clear();
   cached = 0;
   dirty.clear();
   dead_slots.clear();
@@ -121,7 +136,10 @@ void PageFile::Impl::MaybeEvict() {
     excess -= take;
   }
   if (victims.empty()) return;
-  for (uint32_t number : victims) pages.erase(number);
+  for (uint32_t number : victims) {
+    auto node = pages.extract(number);
+    if (spare.size() < victims.size()) spare.push_back(std::move(node));
+  }
   cached -= victims.size();
   ++version;
 }

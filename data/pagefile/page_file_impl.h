@@ -82,7 +82,12 @@ class PageFile::Impl {
   // Pages by number. Entries own their pages, so a CachedPage* stays valid until the page is
   // freed, dropped or evicted; eviction only happens at the start of an operation, when nothing
   // but page numbers (cursor paths) refers to cached pages.
-  std::unordered_map<uint32_t, std::unique_ptr<CachedPage>> pages;
+  using PageMap = std::unordered_map<uint32_t, std::unique_ptr<CachedPage>>;
+  PageMap pages;
+  // Evicted clean pages kept with their map nodes and arenas for the next misses: a scan that
+  // reads more pages than the cache holds would otherwise allocate and free a page's worth of
+  // memory at every read.
+  std::vector<PageMap::node_type> spare;
   uint64_t use_counter = 0;
   size_t cached = 0;
   // The dirty pages, so that a commit costs what it changed, not what the cache holds.
