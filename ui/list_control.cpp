@@ -155,8 +155,11 @@ class List : public Control {
         const int ci = static_cast<int>(c);
         std::string text = source_->Field(r, col.field);
         if (!col.picture.empty()) {
+          // A string picture shows text as it is: "10 things" must not be read as the number 10.
+          const bool text_picture =
+              col.picture.size() > 1 && (col.picture[1] == 's' || col.picture[1] == 'S');
           const bool numeric =
-              !text.empty() &&
+              !text_picture && !text.empty() &&
               (std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-');
           text = runtime::FORMAT(
               numeric ? runtime::FormatValue::Decimal(text) : runtime::FormatValue::String(text),
