@@ -73,15 +73,20 @@ void QueryManager::RefreshPopupItems() {
 
 QueryChoice QueryManager::TakePopupChoice(std::string_view item) {
   if (item.empty()) return QueryChoice::kNone;
+  QueryChoice choice = QueryChoice::kNone;
   if (!clear_item_.empty() && query_detail::SameName(item, clear_item_)) {
     ClearQuery();
-    return QueryChoice::kClear;
+    choice = QueryChoice::kClear;
   }
   for (const auto& [name, query] : query_items_) {
-    if (!query_detail::SameName(item, name)) continue;
-    return RunQuery(query) == Level::Proceed ? QueryChoice::kRun : QueryChoice::kNone;
+    if (choice == QueryChoice::kNone && query_detail::SameName(item, name)) {
+      choice = RunQuery(query) == Level::Proceed ? QueryChoice::kRun : QueryChoice::kNone;
+      break;
+    }
   }
-  return QueryChoice::kNone;
+  // The tick moves to the query now in force.
+  if (choice != QueryChoice::kNone) RefreshPopupItems();
+  return choice;
 }
 
 }  // namespace pellucor::framework
