@@ -22,14 +22,23 @@ QIcon IconFor(std::string_view name) {
     if (s.startsWith(u"asterisk") || s.startsWith(u"info")) {
       return style->standardIcon(QStyle::SP_MessageBoxInformation);
     }
+    if (s == u"ok") return style->standardIcon(QStyle::SP_DialogOkButton);
+    if (s == u"cancel") return style->standardIcon(QStyle::SP_DialogCancelButton);
+    if (s == u"help") return style->standardIcon(QStyle::SP_DialogHelpButton);
+    if (s == u"close") return style->standardIcon(QStyle::SP_DialogCloseButton);
     return style->standardIcon(QStyle::SP_DesktopIcon);
   }
   if (n.startsWith(u'~')) n = n.mid(1);
   n = n.toLower();
-  if (n.endsWith(u".ico")) n.chop(4);
-  const QString bundled = QStringLiteral(":/icons/%1.png").arg(n);
-  if (!QFile::exists(bundled)) return QIcon::fromTheme(n);
-  return QIcon::fromTheme(n, QIcon(bundled));
+  // Icons and pictures are named as files ("mark.ico", "notepad.bmp"); ours are bundled as PNG.
+  if (const qsizetype dot = n.lastIndexOf(u'.'); dot > 0) n.truncate(dot);
+  // Our drawings are SVG (crisp at every size), a few older ones PNG; they keep one style
+  // whatever the desktop's icon theme. A name we did not draw is looked up in the theme.
+  for (const char* format : {"svg", "png"}) {
+    const QString bundled = QStringLiteral(":/icons/%1.%2").arg(n, QLatin1String(format));
+    if (QFile::exists(bundled)) return QIcon(bundled);
+  }
+  return QIcon::fromTheme(n);
 }
 
 }  // namespace pellucor::ui
