@@ -133,6 +133,8 @@ std::string PopupManager::PopupText(std::vector<std::string>* order) const {
 }
 
 std::string PopupManager::Ask(std::optional<runtime::ScreenPoint> at) {
+  // The buttons an item mirrors are another thread's business on any other thread.
+  if (MYTHREAD != 0 && runtime::THREAD() != MYTHREAD) return {};
   if (THISWINDOW == 0) THISWINDOW = runtime::CurrentWindow();
   // A refresher may change the list of refreshers' items, never the refreshers themselves.
   for (const Refresher& r : std::vector<Refresher>(refreshers_)) r.refresh();

@@ -79,9 +79,10 @@ class PopupManager {
   virtual void Kill();
 
   // Shows the menu at `at` (none: at the mouse) and returns the chosen item's name, "" when the
-  // menu was dismissed. Every refresher runs first (the items of a query may have changed). The
-  // chosen item's event goes to its control. LASTSELECTION keeps the name; with CLEARKEYCODE the
-  // mouse key that opened the menu is forgotten, so that it does not act a second time.
+  // menu was dismissed (or Ask was called on another thread than Init's: nothing is shown). Every
+  // refresher runs first (the items of a query may have changed). The chosen item's event goes to
+  // its control. LASTSELECTION keeps the name; with CLEARKEYCODE the mouse key that opened the menu
+  // is forgotten, so that it does not act a second time.
   virtual std::string Ask(std::optional<runtime::ScreenPoint> at = std::nullopt);
 
   // --- Building the menu ---

@@ -20,10 +20,10 @@
 //
 // Settings file (section "Query", under the sector text FAMILY$name$$Query):
 //
-//   Main$Open$$Query=2                       rows
-//   Main$Open$$Query_1=UPPER(sno:TOPIC),^*meet     NAME,MIDDLE of each field, in field order
-//   Main$Open$$Query_2=sno:NOTEDATE,               (an empty MIDDLE too)
-//   Main$Open$$Query_3=sno:NOTEDATE,>=81000        then a row per bound: NAME,>=LOW / NAME,<=HIGH
+//   Main$Open$$Query=3                           rows
+//   Main$Open$$Query_1=UPPER(sno:TOPIC),^*meet   NAME,MIDDLE of each field, in field order
+//   Main$Open$$Query_2=sno:NOTEDATE,             (an empty MIDDLE too)
+//   Main$Open$$Query_3=sno:NOTEDATE,>=81000      then a row per bound: NAME,>=LOW / NAME,<=HIGH
 //
 // and the sector row "Main,Open,Query" in the INI manager's register (written at its Kill).
 // Loading gives a field its MIDDLE from the first row that names it and its bounds from later
@@ -170,7 +170,7 @@ class QueryManager {
   // --- Fields, in order ---
 
   ErrorManager* ERRORS = nullptr;  // not owned
-  runtime::Queue FIELDS;           // rows of FieldRecord (query_manager.cpp)
+  runtime::Queue FIELDS;           // one FieldRecord row per field, in the order added
   std::string FAMILY;
   IniManager* INIMGR = nullptr;       // not owned
   PopupManager* POPUPLIST = nullptr;  // not owned: the popup holding the query's items
