@@ -1,6 +1,8 @@
 // Saved queries in the settings file: each one a stored list of NAME,MIDDLE rows (and a row per
 // bound) under its sector text, registered in the INI manager's sector register.
 #include <algorithm>
+#include <cctype>
+#include <cstddef>
 #include <cstring>
 
 #include "framework/error/error_manager.h"
