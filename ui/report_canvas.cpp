@@ -43,17 +43,20 @@ class PageSheet : public QWidget {
       const int down = std::max(1, v.down);
       const qreal cell_w = std::max(1.0, (viewport.width() - kMargin * (across + 1.0)) / across);
       const qreal cell_h = std::max(1.0, (viewport.height() - kMargin * (down + 1.0)) / down);
+      // The pages of a report share their paper: one scale for all, and the tiles packed
+      // together in the middle of the area.
+      const QSize paper = Paper(canvas_.Page(std::clamp(v.first, 1, count) - 1));
+      const qreal s = std::min(cell_w / paper.width(), cell_h / paper.height());
+      if (scale_out != nullptr) *scale_out = s;
+      const qreal w = paper.width() * s;
+      const qreal h = paper.height() * s;
+      const qreal x0 = (viewport.width() - (across * w + (across - 1) * kMargin)) / 2;
+      const qreal y0 = (viewport.height() - (down * h + (down - 1) * kMargin)) / 2;
       for (int i = 0; i < across * down; ++i) {
         const int page = v.first + i;
         if (page < 1 || page > count) continue;
-        const QSize paper = Paper(canvas_.Page(page - 1));
-        const qreal s = std::min(cell_w / paper.width(), cell_h / paper.height());
-        if (scale_out != nullptr && out.empty()) *scale_out = s;
-        const qreal w = paper.width() * s;
-        const qreal h = paper.height() * s;
-        const qreal cx = kMargin + (i % across) * (cell_w + kMargin);
-        const qreal cy = kMargin + (i / across) * (cell_h + kMargin);
-        out.push_back({page, QRectF(cx + (cell_w - w) / 2, cy + (cell_h - h) / 2, w, h)});
+        out.push_back({page, QRectF(x0 + (i % across) * (w + kMargin),
+                                    y0 + (i / across) * (h + kMargin), w, h)});
       }
       return out;
     }
