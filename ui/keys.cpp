@@ -10,7 +10,8 @@ namespace pellucor::ui {
 namespace key = runtime::key;
 
 namespace {
-constexpr std::array<std::pair<int, int32_t>, 20> kKeys{{
+// The punctuation keys carry the virtual-key numbers of a US keyboard layout (Ctrl+' is 734).
+constexpr std::array<std::pair<int, int32_t>, 32> kKeys{{
     {Qt::Key_Backspace, key::kBackspace},
     {Qt::Key_Tab, key::kTab},
     {Qt::Key_Backtab, key::kTab},
@@ -31,6 +32,18 @@ constexpr std::array<std::pair<int, int32_t>, 20> kKeys{{
     {Qt::Key_Delete, key::kDelete},
     {Qt::Key_Menu, 93},
     {Qt::Key_Print, 44},
+    {Qt::Key_Semicolon, 0xBA},
+    {Qt::Key_Equal, 0xBB},
+    {Qt::Key_Comma, 0xBC},
+    {Qt::Key_Minus, 0xBD},
+    {Qt::Key_Period, 0xBE},
+    {Qt::Key_Slash, 0xBF},
+    {Qt::Key_QuoteLeft, 0xC0},
+    {Qt::Key_BracketLeft, 0xDB},
+    {Qt::Key_Backslash, 0xDC},
+    {Qt::Key_BracketRight, 0xDD},
+    {Qt::Key_Apostrophe, 0xDE},
+    {Qt::Key_QuoteDbl, 0xDE},
 }};
 }  // namespace
 

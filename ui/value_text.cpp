@@ -118,7 +118,12 @@ std::optional<std::string> ReadBack(std::string_view typed, std::string_view pic
       return value;
     }
     case PictureKind::kDate: {
+      // No date: blank, or what the picture shows for none (its separators alone).
       if (IsBlank(typed)) return std::string("0");
+      if (!HasDigit(typed)) {
+        const std::string none = runtime::FORMAT(runtime::FormatValue::Integer(0), p);
+        if (!IsBlank(none) && Trim(typed) == Trim(none)) return std::string("0");
+      }
       if (!HasDigit(typed) && p.number != 4 && p.number != 18) return std::nullopt;
       std::string value = runtime::DEFORMAT(typed, p);
       if (value == "0" || value.empty() || value.front() == '-') return std::nullopt;

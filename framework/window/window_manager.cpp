@@ -229,6 +229,8 @@ Level WindowManager::HandleWindowEvent() {
       }
       break;
     case Event::kSized:
+      // The registered resizer lays the controls out for the new size.
+      if (RESIZE != nullptr) (void)RESIZE->Resize();
       if ((INITED & 2) != 0) {
         Reset(false);
       } else {

@@ -254,6 +254,15 @@ TEST_F(ControlsTest, EntriesShowAndReadBackThroughTheirPictures) {
   EXPECT_EQ(qobject_cast<QLineEdit*>(Widget(window, 1))->text().toStdString(), other);
   EXPECT_THAT(pass(), ElementsAre("EVENT:Accepted 1", "EVENT:Accepted 2", "EVENT:Accepted 3",
                                   "EVENT:Accepted 4", "EVENT:Completed"));
+
+  // A date of none shows as the picture's separators and reads back as none.
+  runtime::AccessorFactory(TypeCode::kDate, &date17_bytes, 4)->SetInteger(0);
+  runtime::DISPLAY(1);
+  EXPECT_EQ(text(1).trimmed(),
+            QString::fromStdString(runtime::FORMAT(0, runtime::CompilePicture("@d17"))).trimmed());
+  EXPECT_THAT(pass(), ElementsAre("EVENT:Accepted 1", "EVENT:Accepted 2", "EVENT:Accepted 3",
+                                  "EVENT:Accepted 4", "EVENT:Completed"));
+  EXPECT_EQ(day_of(date17_ref), 0);
 }
 
 TEST_F(ControlsTest, AMemoOf5050CharactersRoundTrips) {
