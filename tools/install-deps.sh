@@ -7,7 +7,7 @@ set -euo pipefail
 # gives their reports file and line. libqt6svg6 draws the program's SVG icons.
 packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libssl-dev libsqlite3-dev clang libclang-rt-14-dev llvm qt6-base-dev fonts-liberation
-          xvfb xauth poppler-utils qt6-svg-dev libqt6svg6)
+          xvfb xauth poppler-utils qt6-svg-dev libqt6svg6 desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
