@@ -16,11 +16,14 @@
 //      next flush covers this header, a crash may leave the header of step 2, whose log is
 //      complete and already copied, so applying it again gives the same tree. That holds only
 //      while the log's bytes stay as they are, so the next commit places its own log past it and
-//      flushes before it writes a page in place over it (see LastLog). A transaction's commit
-//      still flushes here.
+//      logs a new page whose place lies on it instead of writing it there at once (see LastLog).
+//      A transaction's commit still flushes here.
 // Steps 2 and 4 write headers that differ only in the log fields, so a header torn between
 // them still names the new tree; a header torn in step 2 either points at a complete log or at
-// none (the log then fails its checks and is discarded, leaving the old tree).
+// none (the log then fails its checks and is discarded, leaving the old tree). Log fields torn
+// between two headers may name a range that runs from one log into another: a log has exactly
+// one header image, as its last record, so such a range is no log and is discarded. An
+// enciphered file's final header is flushed at once (a tear garbles its whole first unit).
 #include <algorithm>
 #include <cstring>
 
@@ -96,8 +99,14 @@ bool PageFile::Impl::Prepare(LoggedHeader logged) {
     }
     if (page->image_blocks != page->blocks) runtime::InternalErrorStop(kErrPageMisplaced);
     ++pf.stats_.pages_written;
-    if (page->number < committed_end) {
-      const uint64_t offset = kestrune::PageOffset(page->number);
+    const uint64_t offset = kestrune::PageOffset(page->number);
+    // A new page goes to its place at once, unless that place holds the last commit's log
+    // while it may still be needed: then it is logged like a changed page and copied in step 3,
+    // when this commit's own log has taken over.
+    const bool over_last_log =
+        last_log == LastLog::kKnown &&
+        Overlaps(offset, offset + page->image.size(), last_log_start, last_log_end);
+    if (page->number < committed_end || over_last_log) {
       prepared_records.push_back({offset, {prepared_log.size(), page->image.size()}});
       prepared_log.insert(prepared_log.end(), page->image.begin(), page->image.end());
     } else {
@@ -108,16 +117,9 @@ bool PageFile::Impl::Prepare(LoggedHeader logged) {
   prepared_log.insert(prepared_log.end(), image.begin(), image.end());
   pf.stats_.log_records += prepared_records.size() + 1;
 
-  // The last commit's log may still be needed (its empty-log header not yet flushed): leave it
-  // alone. Nothing of this commit is written yet, so a flush here only makes that header durable.
-  bool flush_first = last_log == LastLog::kUnknown;
-  if (last_log == LastLog::kKnown) {
-    for (const CachedPage* page : in_place) {
-      const uint64_t offset = kestrune::PageOffset(page->number);
-      flush_first |= Overlaps(offset, offset + page->image.size(), last_log_start, last_log_end);
-    }
-  }
-  if (flush_first && !FlushFile()) return Fail();
+  // Where the last commit's log may lie is unknown: nothing of this commit is written yet, so a
+  // flush here only makes that commit's final header durable.
+  if (last_log == LastLog::kUnknown && !FlushFile()) return Fail();
   // The log starts past both the new and the committed end of the page space, and past a log
   // that must stay.
   uint64_t log_start = std::max(end, kestrune::PageOffset(committed_end));
@@ -165,7 +167,9 @@ bool PageFile::Impl::Finish() {
   // header that no longer points at it is made durable first.
   const uint64_t end = final_header.PageSpaceEndOffset();
   const bool cut = file_size > end + kTruncateSlack;
-  if (prepared_form == LoggedHeader::kOld || cut) {
+  // An enciphered header torn anywhere in its first unit cannot be read at all, so its final
+  // header is made durable at once, as a transaction's is.
+  if (prepared_form == LoggedHeader::kOld || cut || io->enciphered()) {
     if (!FlushFile()) return Fail();
   } else {
     last_log = LastLog::kKnown;
@@ -229,7 +233,9 @@ bool PageFile::Impl::LoadLog(const FileHeader& h, FileHeader* image) {
     if (size - at < kestrune::kPagePrefixSize) return false;
     const uint32_t offset = GetLe32(&log_bytes[at]);
     if (offset == 0) {
-      if (size - at < kHeaderSize) return false;
+      // A log holds one header image, as its last record: a range that runs into another log
+      // (a header torn in its log fields) is not a log.
+      if (have_image || size - at != kHeaderSize) return false;
       if (DecodeHeader({&log_bytes[at], kHeaderSize}, image) != HeaderCheck::kOk) return false;
       have_image = true;
       at += kHeaderSize;

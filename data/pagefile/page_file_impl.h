@@ -159,10 +159,10 @@ class PageFile::Impl {
   // Where the log of the last commit may still be needed. A plain commit writes its final
   // header (empty log) without a flush of its own: the next flush covers it. Until then a crash
   // may leave the header of step 2, which points at that log, so its bytes must stay as they
-  // are: the next commit places its log elsewhere, and flushes first when a page it writes in
-  // place would land on it. Unknown when the header came from another program (or from an
-  // earlier run of this one) or a write failed: then anything past the page space may be such
-  // a log, and the next commit flushes before it writes.
+  // are: the next commit places its log elsewhere, and logs a new page whose place lies on it
+  // (copied in step 3, once the new log has taken over). Unknown when the header came from
+  // another program (or from an earlier run of this one) or a write failed: then anything past
+  // the page space may be such a log, and the next commit flushes before it writes.
   enum class LastLog : uint8_t { kDurable, kKnown, kUnknown };
   LastLog last_log = LastLog::kUnknown;
   uint64_t last_log_start = 0;
