@@ -416,4 +416,61 @@ PageDecodeResult DecodePage(std::span<const uint8_t> stored, Page* out) {
   return result;
 }
 
+StoredLookup FindInStoredLeaf(std::span<const uint8_t> stored, std::span<const uint8_t> key,
+                              std::span<uint8_t> out, size_t* data_length) {
+  PagePrefix p;
+  if (!ReadPagePrefix(stored, &p) || p.level != 0) return StoredLookup::kUnreadable;
+  if (p.stored_length < kPagePrefixSize || p.unpacked_length < kPagePrefixSize ||
+      p.stored_length > stored.size() || p.stored_length > p.unpacked_length) {
+    return StoredLookup::kUnreadable;
+  }
+  const std::span<const uint8_t> body =
+      stored.subspan(kPagePrefixSize, p.stored_length - kPagePrefixSize);
+  RleReader reader(body, p.unpacked_length - kPagePrefixSize, p.stored_length < p.unpacked_length);
+  // The head of each entry: its key and at least the bytes a next entry may share.
+  constexpr size_t kHead = 512;
+  uint8_t heads[2][kHead];
+  size_t prev_total = 0, total = 0, key_length = 0;
+  for (size_t i = 0; i < p.count; ++i) {
+    uint8_t* cur = heads[i % 2];
+    const uint8_t* prev = heads[(i + 1) % 2];
+    uint8_t control = 0;
+    if (!reader.Read(1, &control)) return StoredLookup::kUnreadable;
+    const size_t shared = control & kCtlSharedMask;
+    if (i == 0 && (control & (kCtlNewTotal | kCtlNewKey)) != (kCtlNewTotal | kCtlNewKey)) {
+      return StoredLookup::kUnreadable;
+    }
+    uint8_t length[2];
+    if (control & kCtlNewTotal) {
+      if (!reader.Read(2, length)) return StoredLookup::kUnreadable;
+      total = GetU16(length);
+    }
+    if (control & kCtlNewKey) {
+      if (!reader.Read(2, length)) return StoredLookup::kUnreadable;
+      key_length = GetU16(length);
+    }
+    if (shared > prev_total || shared > total || key_length > total || key_length > kHead) {
+      return StoredLookup::kUnreadable;
+    }
+    const size_t head = std::min(total, std::max(key_length, kMaxSharedPrefix));
+    if (shared != 0) std::memcpy(cur, prev, shared);
+    if (!reader.Read(head - shared, cur + shared)) return StoredLookup::kUnreadable;
+    const int order = CompareKeys({cur, key_length}, key);
+    if (order > 0) return StoredLookup::kAbsent;
+    if (order == 0) {
+      const size_t data = total - key_length;
+      *data_length = data;
+      const size_t in_head = std::min(head - key_length, out.size());
+      if (in_head != 0) std::memcpy(out.data(), cur + key_length, in_head);
+      const size_t rest = data - (head - key_length);
+      const size_t wanted = std::min(rest, out.size() - in_head);
+      if (!reader.Read(wanted, out.data() + in_head)) return StoredLookup::kUnreadable;
+      return StoredLookup::kFound;
+    }
+    if (!reader.Read(total - head, nullptr)) return StoredLookup::kUnreadable;
+    prev_total = total;
+  }
+  return StoredLookup::kAbsent;
+}
+
 }  // namespace pellucor::data::kestrune

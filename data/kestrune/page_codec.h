@@ -212,4 +212,14 @@ struct [[nodiscard]] PageDecodeResult {
 // *out is left empty. The page's own offset is returned in the prefix for the caller to check.
 PageDecodeResult DecodePage(std::span<const uint8_t> stored, Page* out);
 
+// One entry of a stored leaf page, found without building the page: the page is unpacked only
+// as far as the entry, and only the entry's data is copied. What a full decode would refuse is
+// not always noticed here; kUnreadable says "decode the page": an inner page, a key longer than
+// this reader keeps, or damage met on the way.
+enum class StoredLookup { kFound, kAbsent, kUnreadable };
+// Copies at most out.size() bytes of the data of the entry whose key is `key` into `out`;
+// *data_length receives the data's whole length.
+StoredLookup FindInStoredLeaf(std::span<const uint8_t> stored, std::span<const uint8_t> key,
+                              std::span<uint8_t> out, size_t* data_length);
+
 }  // namespace pellucor::data::kestrune

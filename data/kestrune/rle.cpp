@@ -106,4 +106,60 @@ RleUnpackResult RleUnpack(std::span<const uint8_t> packed, std::span<uint8_t> ou
   return result;
 }
 
+bool RleReader::NextPiece() {
+  if (!repeat_next_) {
+    size_t n = 0;
+    if (!GetCount(in_, &in_pos_, &n) || n > total_ - out_pos_ || n > in_.size() - in_pos_) {
+      return false;
+    }
+    literals_ = n;
+    repeat_next_ = true;
+    return true;
+  }
+  size_t r = 0;
+  if (out_pos_ == total_ || out_pos_ == 0 || !GetCount(in_, &in_pos_, &r) ||
+      r > total_ - out_pos_) {
+    return false;
+  }
+  repeats_ = r;
+  repeat_next_ = false;
+  return true;
+}
+
+bool RleReader::Read(size_t n, uint8_t* out) {
+  if (n > total_ - out_pos_) return false;
+  if (!packed_) {
+    if (n > in_.size() - out_pos_) return false;
+    if (out != nullptr && n != 0) std::memcpy(out, in_.data() + out_pos_, n);
+    out_pos_ += n;
+    return true;
+  }
+  while (n > 0) {
+    if (literals_ > 0) {
+      const size_t k = std::min(n, literals_);
+      if (out != nullptr) {
+        std::memcpy(out, in_.data() + in_pos_, k);
+        out += k;
+      }
+      in_pos_ += k;
+      literals_ -= k;
+      last_ = in_[in_pos_ - 1];
+      out_pos_ += k;
+      n -= k;
+    } else if (repeats_ > 0) {
+      const size_t k = std::min(n, repeats_);
+      if (out != nullptr) {
+        std::memset(out, last_, k);
+        out += k;
+      }
+      repeats_ -= k;
+      out_pos_ += k;
+      n -= k;
+    } else if (!NextPiece()) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace pellucor::data::kestrune

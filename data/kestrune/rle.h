@@ -38,4 +38,28 @@ struct RleUnpackResult {
 // output (without the closing empty group) is accepted.
 [[nodiscard]] RleUnpackResult RleUnpack(std::span<const uint8_t> packed, std::span<uint8_t> out);
 
+// Reads a text of `total` bytes piece by piece without rebuilding the whole of it: from its
+// packed form, or (packed false) as it stands. Read copies the next n bytes (out null: passes
+// over them, which costs nothing for a run). False, with nothing promised about *out, when the
+// text ends first or its packed form is damaged.
+class RleReader {
+ public:
+  RleReader(std::span<const uint8_t> text, size_t total, bool packed)
+      : in_(text), total_(total), packed_(packed) {}
+  [[nodiscard]] bool Read(size_t n, uint8_t* out);
+
+ private:
+  bool NextPiece();
+
+  std::span<const uint8_t> in_;
+  size_t total_;
+  bool packed_;
+  size_t in_pos_ = 0;
+  size_t out_pos_ = 0;
+  size_t literals_ = 0;  // of the current group, still to read
+  size_t repeats_ = 0;   // copies of `last_` still to give
+  bool repeat_next_ = false;
+  uint8_t last_ = 0;
+};
+
 }  // namespace pellucor::data::kestrune

@@ -201,6 +201,8 @@ void WriteMemos(FileBlock& block, OpenTable& t, kestrune::RecordNumber record) {
   }
 }
 
+static int32_t FinishRead(FileBlock& block, OpenTable& t, kestrune::RecordNumber record);
+
 int32_t ReadRecord(FileBlock& block, OpenTable& t, kestrune::RecordNumber record) {
   // 1. The previous record is no longer current.
   ReleaseHold(t);
@@ -208,6 +210,19 @@ int32_t ReadRecord(FileBlock& block, OpenTable& t, kestrune::RecordNumber record
   t.current = 0;
   // 2. The data entry, read in place: it goes straight into the record buffer.
   kestrune::DataKey(t.table, record, &t.key_buf2);
+  if ((t.flags & (table_flag::kHoldRequested | table_flag::kWatchRequested)) == 0) {
+    // Nothing to do before the record lands in the buffer: it is copied there from its page,
+    // or from the stored page without caching it.
+    size_t length = 0;
+    if (!t.file->pf->ReadData(t.key_buf2, {block.record, block.record_length}, &length)) {
+      return err::kRecordNotFound;
+    }
+    if (length < block.record_length) {
+      std::memset(block.record + length, 0, block.record_length - length);
+    }
+    t.last_record_bytes = length;
+    return FinishRead(block, t, record);
+  }
   std::span<const uint8_t> stored;
   if (!t.file->pf->Peek(t.key_buf2, &stored)) {
     t.flags &= ~(table_flag::kHoldRequested | table_flag::kWatchRequested);
@@ -225,6 +240,12 @@ int32_t ReadRecord(FileBlock& block, OpenTable& t, kestrune::RecordNumber record
   if (n < block.record_length) std::memset(block.record + n, 0, block.record_length - n);
   t.last_record_bytes = stored.size();
   if (t.flags & table_flag::kWatchRequested) t.watch_copy.assign(stored.begin(), stored.end());
+  return FinishRead(block, t, record);
+}
+
+// The rest of a read once the stored record is in the buffer: the program's form, the memos,
+// the watch copy.
+static int32_t FinishRead(FileBlock& block, OpenTable& t, kestrune::RecordNumber record) {
   ToProgramForm(t, block, {block.record, block.record_length});
   t.current = record;
   t.blobs.clear();

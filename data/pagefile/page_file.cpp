@@ -165,6 +165,53 @@ bool PageFile::Peek(ByteSpan key, ByteSpan* data) {
   return true;
 }
 
+bool PageFile::ReadData(ByteSpan key, std::span<uint8_t> out, size_t* length) {
+  Impl& impl = *impl_;
+  impl.MaybeEvict();
+  if (header_.root == kNoRoot) return false;
+  CachedPage* page = impl.Get(header_.root);
+  uint32_t leaf_number = header_.root;
+  while (!page->page.is_leaf()) {
+    if (page->page.empty()) runtime::InternalErrorStop(kErrTreeShape);
+    const uint8_t level = page->page.level();
+    leaf_number = page->page.Child(Impl::ChildIndex(page->page, key));
+    if (level == 1 && !impl.log_pending && leaf_number < kFirstTempPage &&
+        impl.Find(leaf_number) == nullptr) {
+      // The leaf is on disk only (dirty and unplaced pages are always cached).
+      const size_t blocks = header_.RegionOf(leaf_number);
+      const uint64_t offset = kestrune::PageOffset(leaf_number);
+      const size_t size = blocks * kestrune::kBlockSize;
+      impl.read_buffer.resize(size);
+      if (blocks != 0 && impl.io->Read(offset, impl.read_buffer.data(), size) == 0) {
+        ++stats_.pages_read;
+        kestrune::PagePrefix prefix;
+        const std::span<const uint8_t> stored(impl.read_buffer.data(), size);
+        if (kestrune::ReadPagePrefix(stored, &prefix) && prefix.own_offset == offset &&
+            kestrune::BlocksFor(prefix.stored_length) == blocks) {
+          switch (kestrune::FindInStoredLeaf(stored, key, out, length)) {
+            case kestrune::StoredLookup::kFound:
+              return true;
+            case kestrune::StoredLookup::kAbsent:
+              return false;
+            case kestrune::StoredLookup::kUnreadable:
+              break;
+          }
+        }
+      }
+      // Anything amiss: the ordinary read, which stops on damage with its own number.
+    }
+    page = impl.Get(leaf_number);
+    if (page->page.level() + 1 != level) runtime::InternalErrorStop(kErrTreeShape);
+  }
+  size_t i = 0;
+  if (!page->page.Find(key, &i)) return false;
+  const ByteSpan data = page->page.Data(i);
+  *length = data.size();
+  const size_t n = std::min(data.size(), out.size());
+  if (n != 0) std::memcpy(out.data(), data.data(), n);
+  return true;
+}
+
 bool PageFile::Contains(ByteSpan key) {
   return Get(key, nullptr);
 }

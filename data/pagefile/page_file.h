@@ -153,6 +153,11 @@ class PageFile {
   // Like Get, without the copy: *data points into the cached page and stays valid only until the
   // next call on this file (any call may drop or change cached pages).
   [[nodiscard]] bool Peek(ByteSpan key, ByteSpan* data);
+  // Copies the data of the entry with this key into `out` (at most out.size() bytes) and sets
+  // *length to the data's whole length; false when there is none. A leaf not in the cache is
+  // read and unpacked only as far as the entry, and not cached: a read in another key's order
+  // (a record fetched for each key entry) meets a different leaf almost every time.
+  [[nodiscard]] bool ReadData(ByteSpan key, std::span<uint8_t> out, size_t* length);
   // Adds an entry; false (nothing changed) when an entry with this key exists.
   [[nodiscard]] bool Insert(ByteSpan key, ByteSpan data);
   // Adds the entry or replaces the data of the existing one.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -100,6 +101,43 @@ TEST(RleTest, DamagedInputIsRefusedWithinBounds) {
   // A text whose last repeat completes the output needs no closing group.
   EXPECT_TRUE(RleUnpack(std::vector<uint8_t>{1, 'a', 5}, out).ok());
   EXPECT_EQ(out, B("aaaaaa"));
+}
+
+}  // namespace
+}  // namespace pellucor::data::kestrune
+
+namespace pellucor::data::kestrune {
+namespace {
+
+// Reading a packed text in pieces, some passed over, gives the bytes of the whole unpacking.
+TEST(RleTest, ReaderGivesTheUnpackedTextPieceByPiece) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<uint8_t> text(rng() % 3000);
+    for (size_t i = 0; i < text.size();) {
+      const size_t run = rng() % 3 == 0 ? 1 + rng() % 200 : 1;
+      const uint8_t b = static_cast<uint8_t>(rng() % 4 == 0 ? rng() : ' ');
+      for (size_t j = 0; j < run && i < text.size(); ++j) text[i++] = b;
+    }
+    std::vector<uint8_t> packed;
+    const bool is_packed = RlePack(text, &packed);
+    if (!is_packed) packed = text;
+    RleReader reader(packed, text.size(), is_packed);
+    size_t at = 0;
+    while (at < text.size()) {
+      const size_t n = std::min<size_t>(text.size() - at, 1 + rng() % 300);
+      if (rng() % 3 == 0) {
+        ASSERT_TRUE(reader.Read(n, nullptr));
+      } else {
+        std::vector<uint8_t> piece(n);
+        ASSERT_TRUE(reader.Read(n, piece.data())) << round << " at " << at;
+        ASSERT_TRUE(std::equal(piece.begin(), piece.end(), text.begin() + at)) << round;
+      }
+      at += n;
+    }
+    uint8_t extra = 0;
+    EXPECT_FALSE(reader.Read(1, &extra));  // nothing past the end
+  }
 }
 
 }  // namespace
