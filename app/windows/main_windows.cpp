@@ -79,8 +79,8 @@ runtime::WindowDescription DescribeMainWindow() {
   auto& insert = AddButton(d, m::kInsert, "&Add New Note", {5, 168, 65, 30}, "insert3.ico");
   insert.message = "Insert";
   AddButton(d, m::kChange, "&Change", {90, 168, 65, 30}, "chg4.ico").message = "Change";
-  AddButton(d, m::kViewArchive, "View Archive", {175, 168, 65, 30}, "padpencl.ico");
-  AddButton(d, m::kHelp, "Help", {260, 168, 65, 30}, "*help").action =
+  AddButton(d, m::kViewArchive, "View Archive", {175, 205, 65, 30}, "padpencl.ico");
+  AddButton(d, m::kHelp, "Help", {175, 168, 65, 30}, "*help").action =
       runtime::StandardAction::kHelp;
   auto& print = AddButton(d, m::kPrint, "&Print One Note", {5, 205, 65, 30});
   print.message = "Print One Note";
@@ -90,7 +90,7 @@ runtime::WindowDescription DescribeMainWindow() {
       "Find records by any criteria";
   AddButton(d, m::kPrintFindBys, "Print FindBy's", {260, 222, 65, 14}).tip =
       "Left click to print completed find by";
-  AddButton(d, m::kClose, "Close", {283, 168, 65, 30}, "close.ico").message = "Close Program";
+  AddButton(d, m::kClose, "Close", {260, 168, 65, 30}, "close.ico").message = "Close Program";
   AddButton(d, m::kSelect, "&Select", {175, 240, 45, 14}).flags.hidden = true;
   return d;
 }

@@ -1,0 +1,80 @@
+// pellucor: the notes program for the desktop. It finds the user's data directory, starts the
+// window engine and runs the notes window until it closes.
+#include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "app/data_dir.h"
+#include "app/procedures/notes_browse.h"
+#include "app/procedures/program.h"
+#include "runtime/event/event.h"
+#include "ui/qt_engine.h"
+
+namespace {
+
+constexpr const char* kVersion = "3.0 (build 372)";
+
+void PrintHelp(std::FILE* to) {
+  std::fprintf(to,
+               "Usage: pellucor [--data-dir DIR] [--version] [--help]\n"
+               "\n"
+               "Keeps personal notes and reminders.\n"
+               "\n"
+               "  --data-dir DIR  keep the data file and settings in DIR (default: $%s,\n"
+               "                  else $XDG_DATA_HOME/pellucor, else ~/.local/share/pellucor)\n"
+               "  --version       show the version and exit\n"
+               "  --help          show this help and exit\n",
+               std::string(pellucor::app::kDataDirVariable).c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::optional<std::string> data_dir;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      PrintHelp(stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("pellucor %s\n", kVersion);
+      return 0;
+    }
+    if (arg == "--data-dir" && i + 1 < argc) {
+      data_dir = argv[++i];
+    } else if (arg.starts_with("--data-dir=")) {
+      data_dir = std::string(arg.substr(11));
+    } else if (arg.starts_with("-platform") || arg.starts_with("-style") ||
+               arg.starts_with("-display")) {
+      ++i;  // Qt's own options, with their value, are Qt's to take
+    } else {
+      std::fprintf(stderr, "pellucor: unknown option '%s'\n\n", argv[i]);
+      PrintHelp(stderr);
+      return 2;
+    }
+  }
+  const pellucor::app::DataDirResult dir = pellucor::app::EnterDataDir(data_dir);
+  if (!dir.ok()) {
+    std::fprintf(stderr, "pellucor: %s\n", dir.error.c_str());
+    return 1;
+  }
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("pellucor");
+  QApplication::setApplicationVersion(kVersion);
+  pellucor::ui::QtEngine engine;
+  pellucor::runtime::ProgramScope program(engine);
+  pellucor::app::SetUrlOpener([](const std::string& url) {
+    return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+  });
+  pellucor::app::ProgramRun run;
+  run.main = [] { pellucor::app::Main(); };
+  return pellucor::app::RunProgram(std::move(run));
+}
