@@ -181,6 +181,49 @@ TEST_F(MainTest, ArchiveBrowseListsTheArchivedNotes) {
   EXPECT_THAT(archive_topics, ElementsAre("Old thing", "Older thing"));
 }
 
+TEST_F(MainTest, ViewArchiveOpensTheArchiveOnItsOwnThreadBesideTheNotesWindow) {
+  std::vector<std::string> archive_topics;
+  bool main_still_open = false;
+  InProgram([&] {
+    Note archived = NoteOf("Old thing", 0, 'N');
+    archived.archive = 'Y';
+    Store(TheProgram().arcnotes_relations, {archived});
+    user_.Add(kWindow, [](QWidget* w) {
+      qobject_cast<QAbstractButton*>(User::Control(w, m::kViewArchive))->click();
+    });
+    // Both windows share their name: the archive is found by its title once it is up.
+    std::function<void(QWidget*)> look = [&](QWidget* w) {
+      QWidget* archive = nullptr;
+      for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible() || top->objectName() != kWindow) continue;
+        if (top->windowTitle() == "Pellucor  ARCHIVE FILE") {
+          archive = top;
+        } else {
+          main_still_open = true;
+        }
+      }
+      QTreeWidget* list = archive == nullptr ? nullptr : ListOf(archive, archive_window::kList);
+      if (list == nullptr || list->topLevelItemCount() == 0) {
+        main_still_open = false;
+        user_.Add(kWindow, look);
+        return;
+      }
+      for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        archive_topics.push_back(list->topLevelItem(i)->text(2).trimmed().toStdString());
+      }
+      qobject_cast<QAbstractButton*>(User::Control(archive, archive_window::kClose))->click();
+      (void)w;
+      CloseMain();
+    };
+    user_.Add(kWindow, look);
+    user_.Start();
+    Main();
+  });
+  EXPECT_TRUE(user_.Done());
+  EXPECT_THAT(archive_topics, ElementsAre("Old thing"));
+  EXPECT_TRUE(main_still_open);
+}
+
 TEST_F(MainTest, AboutMessageTellsNameDateAndBuild) {
   InProgram([] {
     EXPECT_EQ(VersionMessage(), "App: pelkit  |Date: " +
