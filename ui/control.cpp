@@ -174,7 +174,10 @@ std::optional<std::string> Control::Get(Prop prop, int32_t index) const {
   (void)index;
   const QWidget* w = widget();
   const DialogUnits& u = window_.units();
-  const QPoint origin = w ? w->mapTo(window_.client(), QPoint(0, 0)) : QPoint();
+  // Through the screen: a tool-bar button does not lie inside the client area, and mapTo would
+  // walk off its parents looking for it.
+  const QPoint origin =
+      w ? window_.client()->mapFromGlobal(w->mapToGlobal(QPoint(0, 0))) : QPoint();
   switch (prop) {
     case Prop::kHide:
       return Switch(d_.flags.hidden);
