@@ -140,7 +140,8 @@ Level WindowManager::CompleteChange() {
     }
     if (!AskRetry(kRecordUpdateError)) return Level::Proceed;
   }
-  if (NavigationPending()) return Level::Proceed;  // the toolbar moves on to its record
+  // A toolbar navigation left pending ends the form all the same: the browse that ran it moves
+  // on to the requested record and runs the form there again.
   RESPONSE = response::kCompleted;
   runtime::PostEvent(Event::kCloseWindow);
   return Level::Proceed;

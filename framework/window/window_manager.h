@@ -183,7 +183,6 @@ class WindowManager {
   void StayOnFirstField();
   // The user chose to give up the form's changes after a failed write: the close asks nothing.
   bool give_up_changes_ = false;
-  [[nodiscard]] bool NavigationPending() const { return VCRREQUEST != nullptr && *VCRREQUEST != 0; }
 };
 
 }  // namespace pellucor::framework
