@@ -5,6 +5,8 @@
 #include "framework/browse/step_locator.h"
 #include "framework/browse/toolbar_manager.h"
 #include "framework/file/file_manager.h"
+#include "framework/popup/popup_manager.h"
+#include "framework/query/query_manager.h"
 #include "framework/window/window_manager.h"
 #include "runtime/event/event.h"
 #include "runtime/event/window.h"
@@ -97,7 +99,8 @@ Level BrowseManager::HandleKey() {
       if (rows) (void)PressButton(SELECTING ? SELECTCONTROL : CHANGECONTROL);
       return Level::Proceed;
     case browse_key::kRightRelease:
-      // The row under the mouse is already the list's choice.
+    case runtime::key::kMouseRight:
+      // The right button on the list: the actions on the highlighted row.
       return HandleNewSelection();
     default:
       break;
@@ -126,20 +129,79 @@ Level BrowseManager::HandleNewSelection() {
       std::atoi(runtime::GetProperty(LISTCONTROL, runtime::Prop::kChoice).c_str());
   if (choice >= 1 && choice <= Rows()) CURRENTCHOICE = LASTCHOICE = choice;
   CopyRowToBuffers();
-  if (runtime::KEYCODE() == browse_key::kRightRelease) return HandlePopup();
+  if (const int32_t key = runtime::KEYCODE();
+      key == browse_key::kRightRelease || key == runtime::key::kMouseRight) {
+    return HandlePopup();
+  }
   WINDOW->Reset(false);
   return Level::Proceed;
 }
 
 Level BrowseManager::HandleLocate() {
-  // TODO(query): the query form (framework/query) is not there yet; once it is, run it here and
-  // install its filter with SetFilterById before refilling.
+  if (QUERY == nullptr) return Level::Proceed;
+  UpdateBuffer();
+  if (QUERY->Ask() == Level::Proceed) ApplyQuery();
   return Level::Proceed;
 }
 
+void BrowseManager::ApplyQuery() {
+  // The query's condition joins the order's own filters under its id; an empty one removes it.
+  const std::string condition = QUERY != nullptr ? QUERY->GetFilter() : std::string();
+  const int32_t current = CurrentOrderNumber();
+  for (int32_t n = 1; n <= static_cast<int32_t>(ORDER.size()); ++n) {
+    if (!QUERYSHARED && n != current) continue;
+    (void)SetSort(n);
+    SetFilterById(condition, kQueryFilterId);
+  }
+  (void)SetSort(current);
+  if (!OPENED) return;
+  (void)ApplyFilter();
+  // What the query shows starts at its first record.
+  ClearList();
+  CURRENTCHOICE = 1;
+  ResetQueue(reset_mode::kAroundHighlight);
+}
+
 Level BrowseManager::HandlePopup() {
-  // TODO(popup): the "Browse Actions" popup (framework/popup) is not there yet.
+  if (POPUP == nullptr) return Level::Proceed;
+  if (POPUP == own_popup_.get() && POPUP->POPUPITEMS.empty()) BuildPopup();
+  // A chosen copy of a button posts "EVENT:Accepted" to it, and the browse acts on that event;
+  // the query's own items are the browse's to act on.
+  const std::string chosen = POPUP->Ask();
+  if (QUERY != nullptr && !chosen.empty()) {
+    switch (QUERY->TakePopupChoice(chosen)) {
+      case QueryChoice::kRun:
+      case QueryChoice::kClear:
+        ApplyQuery();
+        break;
+      case QueryChoice::kNone:
+        break;
+    }
+  }
   return Level::Proceed;
+}
+
+void BrowseManager::BuildPopup() {
+  POPUP->Init();
+  // Copies of the buttons the browse has, in the menu's order.
+  auto mirror = [&](std::string_view name, int32_t button, std::string_view text) {
+    if (button != 0) (void)POPUP->AddMirroredItem(name, button, text);
+  };
+  mirror("Insert", INSERTCONTROL, "&Insert");
+  mirror("Change", CHANGECONTROL, "&Change");
+  mirror("Delete", DELETECONTROL, "&Delete");
+  mirror("Print", PRINTCONTROL, "&Print");
+  (void)POPUP->AddSeparator("Separator2");
+  if (QUERY != nullptr) {
+    // The query button and the saved queries, in a submenu of their own.
+    (void)POPUP->AddSubMenu("&Query", "QuerySubmenu");
+    mirror("Query", QUERYCONTROL, "&Query");
+    QUERY->AddPopupItems(*POPUP);
+    POPUP->EndSubMenu();
+  } else {
+    mirror("Query", QUERYCONTROL, "&Query");
+  }
+  mirror("Select", SELECTCONTROL, "&Select");
 }
 
 uint8_t BrowseManager::Ask(uint8_t request) {

@@ -11,6 +11,7 @@
 #include "framework/browse/step_manager.h"
 #include "framework/browse/toolbar_manager.h"
 #include "framework/file/file_manager.h"
+#include "framework/popup/popup_manager.h"
 #include "framework/window/window_manager.h"
 #include "runtime/event/event.h"
 #include "runtime/event/window.h"
@@ -36,8 +37,9 @@ void Copy(const runtime::AnyRef& to, const runtime::AnyRef& from) {
 
 }  // namespace
 
-BrowseManager::BrowseManager() {
+BrowseManager::BrowseManager() : own_popup_(std::make_unique<PopupManager>()) {
   SORT = &ORDER;
+  POPUP = own_popup_.get();
 }
 
 BrowseManager::~BrowseManager() = default;
@@ -244,6 +246,7 @@ Level BrowseManager::Kill() {
   rows_window_ = 0;
   LOADED = LOADPENDING = false;
   TOOLBARITEM = nullptr;
+  if (POPUP == own_popup_.get()) POPUP->Kill();
   return ViewManager::Kill();
 }
 
@@ -251,6 +254,7 @@ void BrowseManager::RegisterKeys() {
   runtime::ALERT(browse_key::kInsert);
   runtime::ALERT(browse_key::kDelete);
   runtime::ALERT(browse_key::kCtrlEnter);
+  if (POPUP != nullptr) runtime::ALERT(runtime::key::kMouseRight);
   bool locators = false;
   for (const auto& order : ORDER) locators |= order->LOCATOR != nullptr;
   if (!locators) return;

@@ -53,6 +53,9 @@ struct BrowseField {
   runtime::AnyRef FILE;  // a field of a record buffer of the VIEW's files
 };
 
+// The id under which the query's condition joins a sort order's filters.
+inline constexpr std::string_view kQueryFilterId = "QBE";
+
 // Fetch's directions.
 namespace fill {
 inline constexpr uint8_t kBackward = 1;
@@ -155,7 +158,7 @@ class BrowseManager : public ViewManager, public WindowPart {
   // Reads the highlighted record again, whole, from its file: it is then the file's current
   // record (as a form's write expects). Notified when it is gone.
   virtual Level RereadHighlighted();
-  // The browse's popup menu ("Browse Actions").
+  // The browse's popup menu ("Browse Actions"), on the highlighted row: copies of its buttons.
   virtual Level HandlePopup();
 
   // --- The view manager's operations the browse extends ---
@@ -234,8 +237,8 @@ class BrowseManager : public ViewManager, public WindowPart {
   QueryManager* QUERY = nullptr;  // not owned
   int32_t QUERYCONTROL = 0;
   int32_t QUERYRESULT = 0;
-  bool QUERYSHARED = false;
-  bool QUICKSCAN = true;  // the driver's quick scan while a page is read
+  bool QUERYSHARED = false;  // the query's condition applies to every sort order
+  bool QUICKSCAN = true;     // the driver's quick scan while a page is read
   uint8_t RECORDSTATUS = 0;
   int32_t SELECTCONTROL = 0;
   bool SELECTING = false;  // the browse was called to pick a record
@@ -278,13 +281,18 @@ class BrowseManager : public ViewManager, public WindowPart {
   // The current order's RESETS as they are now.
   void NoteResetValues();
   [[nodiscard]] bool ResetValuesChanged();
+  // The popup's items: copies of the browse's buttons, and the query's saved queries.
+  void BuildPopup();
+  // Installs the query's condition (or its absence) and refills from the first record.
+  void ApplyQuery();
   // The refill itself: the VIEW stands where reading starts, `offset` rows are wanted above the
   // first row read, `remembered` is the row to highlight (empty: the first row read).
   void FillAround(int32_t offset, std::string remembered);
 
   ListQueueRows shown_;
-  std::string asked_position_;  // the highlighted row's position when the form was run
-  int32_t rows_window_ = 0;     // the window the list rows were handed to
+  std::unique_ptr<PopupManager> own_popup_;  // POPUP unless the procedure gives its own
+  std::string asked_position_;               // the highlighted row's position when the form was run
+  int32_t rows_window_ = 0;                  // the window the list rows were handed to
   int32_t applied_order_ = 0;
 };
 

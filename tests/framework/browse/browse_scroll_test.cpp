@@ -166,7 +166,8 @@ TEST_F(BrowseScrollTest, BothEndsAndThePartialPagesThere) {
     ExpectPage(m, "page " + std::to_string(++pages));
   }
   EXPECT_EQ(m.first, kNotes - items);
-  EXPECT_EQ(m.row, std::min(items, 2 + items - kNotes % items));  // moved by what the last page lacked
+  EXPECT_EQ(m.row,
+            std::min(items, 2 + items - kNotes % items));  // moved by what the last page lacked
   Post(Event::kPageDown);
   m.PageDown();
   ExpectPage(m, "page down on the last page");

@@ -31,6 +31,7 @@ extern char** environ;
 #include "data/kestrune_driver/kestrune_driver.h"
 #include "data/view/view.h"
 #include "framework/browse/browse_manager.h"
+#include "framework/browse/toolbar_manager.h"
 #include "framework/error/error_manager.h"
 #include "framework/file/file_manager.h"
 #include "framework/file/relation_manager.h"
@@ -159,6 +160,17 @@ inline constexpr int32_t kChange = 9;
 inline constexpr int32_t kDelete = 10;
 }  // namespace ctl
 
+// A tool bar with the standard buttons 2000 to 2012.
+inline constexpr int32_t kToolbarControl = 1999;
+inline void AddToolbar(runtime::WindowDescription& d) {
+  using runtime::ControlKind;
+  ui::testing::Add(d, kToolbarControl, ControlKind::kToolbar);
+  for (int32_t b = ToolbarManager::kFirstButton; b <= ToolbarManager::kLastButton; ++b) {
+    ui::testing::Add(d, b, ControlKind::kButton, "Tool " + std::to_string(b)).parent =
+        kToolbarControl;
+  }
+}
+
 // The browse window's layout: the list alone, or the list on the second tab of a sheet.
 enum class ListPlace : uint8_t { kPlain, kSecondTab };
 
@@ -182,6 +194,8 @@ inline runtime::WindowDescription BrowseDescription(ListPlace place) {
   Add(d, ctl::kInsert, ControlKind::kButton, "&Insert", {6, 156, 50, 14});
   Add(d, ctl::kChange, ControlKind::kButton, "&Change", {60, 156, 50, 14});
   Add(d, ctl::kDelete, ControlKind::kButton, "&Delete", {114, 156, 50, 14});
+  // The window with the sheet has no tool bar: the browse's toolbar then has no buttons to set.
+  if (place == ListPlace::kPlain) AddToolbar(d);
   return d;
 }
 
@@ -189,9 +203,11 @@ inline runtime::WindowDescription BrowseDescription(ListPlace place) {
 // notes) with a range on its first two components, unless the test adds its own orders.
 class BrowseWindow : public WindowManager {
  public:
-  BrowseWindow(RelationManager& notes, ErrorManager& errors, ListPlace place = ListPlace::kPlain)
+  BrowseWindow(RelationManager& notes, ErrorManager& errors, int32_t* vcr,
+               ListPlace place = ListPlace::kPlain)
       : notes_(notes), window_(BrowseDescription(place)), view_({notes.ME->FILE, {}, {}}) {
     ERRORS = &errors;
+    VCRREQUEST = vcr;
   }
 
   // Runs the procedures a browse calls (RunProcedure).
@@ -229,6 +245,9 @@ class BrowseWindow : public WindowManager {
     browse.DELETECONTROL = ctl::kDelete;
     browse.ASKPROCEDURE = 1;
     AddBrowse(browse);
+    toolbar.Init(*this);
+    browse.AddToolbarTarget(toolbar);
+    TOOLBAR = &toolbar;
     RegisterAlertKeys();
     return Level::Proceed;
   }
@@ -246,6 +265,7 @@ class BrowseWindow : public WindowManager {
 
   NoteQueue queue;
   BrowseManager browse;
+  ToolbarManager toolbar;
   char archive_flag = 'N';
   int32_t no_date = 0;
 
@@ -305,7 +325,7 @@ class BrowseTest : public ui::testing::UiTest {
   // Opens the browse window (its procedure's Init) and lets it handle its first events.
   BrowseWindow& OpenBrowse(ListPlace place = ListPlace::kPlain,
                            std::function<void(BrowseManager&)> orders = {}) {
-    window_ = std::make_unique<BrowseWindow>(relations_, errors_, place);
+    window_ = std::make_unique<BrowseWindow>(relations_, errors_, &vcr_, place);
     window_->orders = std::move(orders);
     EXPECT_EQ(window_->Init(), Level::Proceed);
     EXPECT_TRUE(QTest::qWaitForWindowActive(engine_.WidgetOf(window_->window().id())));
@@ -316,7 +336,7 @@ class BrowseTest : public ui::testing::UiTest {
   // Hands every event waiting for the browse window to its dispatcher, and the events those
   // post in turn, until none is left.
   void Pump() {
-    for (bool more = true; more;) {
+    for (bool more = true; more && window_->window().IsOpen();) {
       more = false;
       runtime::PostEvent(ui::testing::kEndOfInput);
       runtime::ACCEPT([&] {
@@ -356,14 +376,17 @@ class BrowseTest : public ui::testing::UiTest {
     return std::atoi(runtime::GetProperty(ctl::kList, runtime::Prop::kItems).c_str());
   }
 
-  // Every note's topic in the table, in topic order (read through the driver).
+  // Every note's topic in the table, in topic order (read through the driver; the record buffer
+  // is left as it was).
   std::vector<std::string> StoredTopics() {
     std::vector<std::string> out;
     data::FileDecl& f = *notes_decl_;
+    const std::vector<uint8_t> kept(f.RecordBuffer(), f.RecordBuffer() + f.record_length);
     data::OpArgs set;
     set.key = f.Key(0);
     EXPECT_EQ(data::Dispatch(f, data::Op::kSETkey, set).error, 0);
     while (data::Dispatch(f, data::Op::kNEXT).error == 0) out.push_back(TopicOf(f.RecordBuffer()));
+    std::memcpy(f.RecordBuffer(), kept.data(), kept.size());
     return out;
   }
 
@@ -375,6 +398,7 @@ class BrowseTest : public ui::testing::UiTest {
   std::unique_ptr<BrowseWindow> window_;
   std::vector<std::string> boxes_;
   std::deque<int32_t> answers_;
+  int32_t vcr_ = 0;  // the toolbar's pending navigation, shared by the browse and its forms
 };
 
 // --- A second program ---
