@@ -60,7 +60,7 @@ runtime::WindowDescription Sheet() {
 // A plain window procedure: its steps run as the user between events.
 class Browser : public WindowManager {
  public:
-  explicit Browser(runtime::ScriptedEngine& engine) : engine_(engine), window_(Sheet()) {}
+  Browser() : window_(Sheet()) {}
   NotingPart browse;
   NotingPart drop;
   NotingToolbar toolbar;
@@ -92,14 +92,13 @@ class Browser : public WindowManager {
   }
 
  private:
-  runtime::ScriptedEngine& engine_;
   runtime::Window window_;
 };
 
 using DispatchTest = EventTest;
 
 TEST_F(DispatchTest, EventsReachTheirHandlersThenTheParts) {
-  Browser w(engine_);
+  Browser w;
   const auto post = [&](EventRecord e) {
     engine_.AddStep(1, [&w, e] { runtime::EngineInput::Post(w.id(), e); });
   };
@@ -127,7 +126,7 @@ TEST_F(DispatchTest, EventsReachTheirHandlersThenTheParts) {
 }
 
 TEST_F(DispatchTest, ALostFocusForcesTheNextResetWhenAsked) {
-  Browser w(engine_);
+  Browser w;
   w.RESETONGAINFOCUS = true;
   engine_.AddStep(1, [&] { runtime::EngineInput::Post(w.id(), {Event::kLoseFocus}); });
   engine_.AddStep(1, [&] { runtime::EngineInput::Post(w.id(), {Event::kGainFocus}); });
