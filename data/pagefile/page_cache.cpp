@@ -97,9 +97,22 @@ void PageFile::Impl::FreePage(CachedPage* page) {
   BeginChange();
 }
 
+bool PageFile::Impl::FirstReadOfLeaf(uint32_t number) {
+  if (read_once.count(number) != 0) return false;
+  read_once.insert(number);
+  read_once_order.push_back(number);
+  if (read_once_order.size() > cache_limit / 2 + 1) {
+    read_once.erase(read_once_order.front());
+    read_once_order.pop_front();
+  }
+  return true;
+}
+
 void PageFile::Impl::DropAll() {
   pages.clear();
   spare.clear();
+  read_once.clear();
+  read_once_order.clear();
   cached = 0;
   dirty.clear();
   dead_slots.clear();

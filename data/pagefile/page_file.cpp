@@ -176,7 +176,7 @@ bool PageFile::ReadData(ByteSpan key, std::span<uint8_t> out, size_t* length) {
     const uint8_t level = page->page.level();
     leaf_number = page->page.Child(Impl::ChildIndex(page->page, key));
     if (level == 1 && !impl.log_pending && leaf_number < kFirstTempPage &&
-        impl.Find(leaf_number) == nullptr) {
+        impl.Find(leaf_number) == nullptr && impl.FirstReadOfLeaf(leaf_number)) {
       // The leaf is on disk only (dirty and unplaced pages are always cached).
       const size_t blocks = header_.RegionOf(leaf_number);
       const uint64_t offset = kestrune::PageOffset(leaf_number);

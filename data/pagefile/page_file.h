@@ -156,7 +156,9 @@ class PageFile {
   // Copies the data of the entry with this key into `out` (at most out.size() bytes) and sets
   // *length to the data's whole length; false when there is none. A leaf not in the cache is
   // read and unpacked only as far as the entry, and not cached: a read in another key's order
-  // (a record fetched for each key entry) meets a different leaf almost every time.
+  // (a record fetched for each key entry) meets a different leaf almost every time. A leaf read
+  // so lately (within half the cache's size of such reads) is cached at its second read, so that
+  // rows read over and over (a browse's page) come from memory.
   [[nodiscard]] bool ReadData(ByteSpan key, std::span<uint8_t> out, size_t* length);
   // Adds an entry; false (nothing changed) when an entry with this key exists.
   [[nodiscard]] bool Insert(ByteSpan key, ByteSpan data);

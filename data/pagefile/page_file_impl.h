@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -88,6 +89,13 @@ class PageFile::Impl {
   // reads more pages than the cache holds would otherwise allocate and free a page's worth of
   // memory at every read.
   std::vector<PageMap::node_type> spare;
+  // Leaves read lately without being cached (PageFile::ReadData), oldest first: a leaf read
+  // again while it is listed is cached after all, so that rows read over and over (a browse's
+  // page) come from memory while a long scan does not flood the cache.
+  std::unordered_set<uint32_t> read_once;
+  std::deque<uint32_t> read_once_order;
+  // Whether the leaf may be read without caching it: false when it was so read lately.
+  bool FirstReadOfLeaf(uint32_t number);
   uint64_t use_counter = 0;
   size_t cached = 0;
   // The dirty pages, so that a commit costs what it changed, not what the cache holds.
