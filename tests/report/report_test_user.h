@@ -29,7 +29,12 @@ class User {
     timer_.start();
   }
   void Add(std::string window, Step step) {
-    steps_.push_back({std::move(window), std::move(step)});
+    steps_.push_back({std::move(window), std::move(step), {}});
+  }
+  // A step that waits, besides, until `ready` says so (a message box it expects has been
+  // answered).
+  void AddWhen(std::string window, std::function<bool()> ready, Step step) {
+    steps_.push_back({std::move(window), std::move(step), std::move(ready)});
   }
   [[nodiscard]] bool Done() const { return steps_.empty(); }
   [[nodiscard]] size_t Left() const { return steps_.size(); }
@@ -77,19 +82,27 @@ class User {
   void Tick() {
     if (steps_.empty() || QApplication::activeModalWidget() != nullptr) return;
     QWidget* front = QApplication::activeWindow();
-    if (front == nullptr || front->objectName().toStdString() != steps_.front().first) return;
+    if (front == nullptr || front->objectName().toStdString() != steps_.front().window) return;
+    if (steps_.front().ready && !steps_.front().ready()) return;
+    // A window is disabled while a message box of its thread is up, and until the box has gone.
+    if (!front->isEnabled()) return;
     // REPORT_TEST_TRACE=1 shows which steps ran, for a test that waits for a window in vain.
     if (std::getenv("REPORT_TEST_TRACE") != nullptr) {
       QWidget* focus = QApplication::focusWidget();
-      std::fprintf(stderr, "step on %s, focus %s\n", steps_.front().first.c_str(),
+      std::fprintf(stderr, "step on %s, focus %s\n", steps_.front().window.c_str(),
                    focus != nullptr ? focus->objectName().toLocal8Bit().constData() : "-");
     }
-    Step step = std::move(steps_.front().second);
+    Step step = std::move(steps_.front().step);
     steps_.pop_front();
     step(front);
   }
   QTimer timer_;
-  std::deque<std::pair<std::string, Step>> steps_;
+  struct Pending {
+    std::string window;
+    Step step;
+    std::function<bool()> ready;
+  };
+  std::deque<Pending> steps_;
 };
 
 }  // namespace pellucor::report::testing
