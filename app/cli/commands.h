@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "app/cli/args.h"
-#include "app/note.h"
 #include "app/cli/store.h"
+#include "app/note.h"
 
 namespace pellucor::app::cli {
 
@@ -45,6 +45,7 @@ int RunExport(const Context& ctx, const ParsedArgs& args);
 int RunImport(const Context& ctx, const ParsedArgs& args);
 int RunCheck(const Context& ctx, const ParsedArgs& args);
 int RunEval(const Context& ctx, const ParsedArgs& args);
+int RunPdf(const Context& ctx, const ParsedArgs& args);
 
 // Shared by the commands.
 
