@@ -54,6 +54,7 @@ const std::vector<Command>& Commands() {
       {"delete", RunDelete, {{"archive", F}}, NeedsData::kYes},
       {"archive", RunArchive, {}, NeedsData::kYes},
       {"export", RunExport, {{"tab", V}, {"where", V}}, NeedsData::kYes},
+      {"pdf", RunPdf, {{"tab", V}, {"where", V}}, NeedsData::kYes},
       {"import", RunImport, {}, NeedsData::kYes},
       {"check", RunCheck, {}, NeedsData::kYes},
       {"eval", RunEval, {}, NeedsData::kNo},

@@ -46,6 +46,8 @@ COMMANDS
         Writes the notes of a tab to FILE, one note a line.
     import FILE
         Adds the notes of an exported FILE.
+    pdf FILE [--tab notes|reminders|done|all] [--where EXPR]
+        Prints the notes of a tab as the MultiNote report into a PDF FILE.
     check
         Checks the structure of the data file; exit status 0 when sound.
     eval EXPR
@@ -78,7 +80,7 @@ TAB-SEPARATED FORM
 
 EXIT STATUS
     0  success (due: a reminder is due; check: the file is sound)
-    1  due: nothing is due; check: faults were found
+    1  due: nothing is due; check: faults were found; pdf: no note to print
     2  bad input: an unknown command or option, a date that does not exist,
        a text too long or not storable, an id that names no note, an
        expression that does not compile. Nothing is written.
@@ -90,7 +92,7 @@ ENVIRONMENT
     PELLUCOR_DATA_DIR, XDG_DATA_HOME, HOME: where the data directory is.
 )txt";
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 12> kHelp{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 13> kHelp{{
     {"add", R"txt(usage: pellucor-cli add --topic TEXT [--date YYYY-MM-DD] [--remind YYYY-MM-DD]
                         [--memo TEXT | --memo-file FILE] [--done]
 
@@ -146,6 +148,15 @@ it is written.
 Adds the notes of FILE (as export writes it; a header line and empty lines
 are skipped) to the notes table with new ids. Every line is checked first:
 when one is wrong, nothing is added.
+)txt"},
+    {"pdf", R"txt(usage: pellucor-cli pdf FILE [--tab notes|reminders|done|all] [--where EXPR]
+
+Prints the notes of a tab (default: all) that meet --where, in the order of
+archive flag, reminder date and topic, as the desktop program's MultiNote
+report ("Print FindBy's"): the same pages, with their page numbers, written
+to the PDF file FILE. No window is shown. FILE is replaced only once all of
+it is written. Exit status 1 when no note is to be printed (nothing is
+written).
 )txt"},
     {"check", R"txt(usage: pellucor-cli check
 
