@@ -11,19 +11,22 @@ constexpr size_t kLongestPosition = 9999;
 }  // namespace
 
 void ListQueueRows::Take(runtime::Queue& queue) {
-  rows_.clear();
-  fields_.clear();
   const runtime::QueueDescriptor* d = queue.descriptor();
-  if (d == nullptr || d->buffer == nullptr) return;
-  fields_ = d->fields;
-  const std::vector<uint8_t> kept(d->buffer, d->buffer + d->size);
-  const int32_t count = runtime::QueueRecords(queue);
-  rows_.reserve(static_cast<size_t>(count));
-  for (int32_t i = 1; i <= count; ++i) {
-    runtime::QueueGet(queue, i);
-    rows_.emplace_back(d->buffer, d->buffer + d->size);
+  if (d == nullptr || d->buffer == nullptr) {
+    rows_.clear();
+    fields_.clear();
+    return;
   }
-  std::memcpy(d->buffer, kept.data(), kept.size());
+  fields_ = d->fields;
+  // The copies are kept from one page to the next: a page is taken after every move.
+  kept_.assign(d->buffer, d->buffer + d->size);
+  const auto count = static_cast<size_t>(runtime::QueueRecords(queue));
+  rows_.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    runtime::QueueGet(queue, static_cast<int32_t>(i + 1));
+    rows_[i].assign(d->buffer, d->buffer + d->size);
+  }
+  std::memcpy(d->buffer, kept_.data(), kept_.size());
 }
 
 int32_t ListQueueRows::RowCount() const {

@@ -25,6 +25,7 @@ class ListQueueRows : public runtime::ListRows {
  private:
   std::vector<runtime::QueueField> fields_;
   std::vector<std::vector<uint8_t>> rows_;
+  std::vector<uint8_t> kept_;  // the program's buffer while the rows are copied
 };
 
 // A VIEW position kept in a text column: four decimal digits of its length, then the position's

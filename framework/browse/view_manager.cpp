@@ -226,11 +226,49 @@ Level ViewManager::SetPosition(int32_t components) {
   if (!OPENED) {
     if (const Level level = Open(); level != Level::Proceed) return level;
   }
+  if (components > 0 && SeekByKey(components)) {
+    positioned_at_start_ = false;
+    return Level::Proceed;
+  }
   if (VIEW->Set(std::max(0, components)) != 0) {
     return PrimaryFile()->ReportError(view_msg::kViewOpenError);
   }
   positioned_at_start_ = components <= 0;
   return Level::Proceed;
+}
+
+// The VIEW finds a start by reading its rows from the first until one is not before the values;
+// when it reads in the order of MAINKEY alone, the key finds that record at once. The components
+// after the first `components` are set to their lowest values (highest for a descending one), so
+// that the key stands on the first entry whose leading components are not before the buffer's;
+// the VIEW then starts there and leaves out what its filter does not admit.
+bool ViewManager::SeekByKey(int32_t components) {
+  SortOrder* order = CurrentOrder();
+  FileManager* file = PrimaryFile();
+  const data::KeyDecl* key = order != nullptr ? order->MAINKEY : nullptr;
+  if (key == nullptr || file == nullptr ||
+      static_cast<size_t>(components) > key->components.size() || VIEW->Set() != 0) {
+    return false;
+  }
+  const data::view::Plan& plan = VIEW->CurrentPlan();
+  if (plan.sorts || plan.key != key) return false;
+  for (size_t i = static_cast<size_t>(components); i < key->components.size(); ++i) {
+    const int32_t c = key->components[i];
+    const runtime::AnyRef f = PrimaryField(std::abs(c));
+    if (f.address == nullptr) return false;
+    runtime::ClearValue(f.type, f.address, f.size, f.places,
+                        c > 0 ? runtime::ClearMode::kLowest : runtime::ClearMode::kHighest);
+  }
+  data::OpArgs seek;
+  seek.key = key;
+  if (data::Dispatch(*file->FILE, data::Op::kSETkeykey, seek).error != 0) return false;
+  const int32_t e = data::Dispatch(*file->FILE, data::Op::kNEXT).error;
+  if (e == 0) return VIEW->ResetViewFile() == 0;
+  if (e != kRecordNotAvailable) return false;
+  // Nothing lies at or after the values: the VIEW stands past its last row.
+  if (VIEW->Set() != 0) return false;
+  (void)VIEW->Previous();
+  return true;
 }
 
 Level ViewManager::Reset() {

@@ -217,6 +217,8 @@ class ViewManager {
   std::string RangeText();
   // Sets the VIEW on the filter `text`; on failure raises 40 and sets it without filter.
   Level SetViewFilter(const std::string& text);
+  // SetPosition through MAINKEY, when the VIEW reads in its order: false when it cannot.
+  bool SeekByKey(int32_t components);
 
   size_t current_ = 0;
 };

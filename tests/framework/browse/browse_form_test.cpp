@@ -183,6 +183,29 @@ TEST_F(BrowseFormTest, AnInsertedNoteIsHighlightedOnAFullPage) {
   EXPECT_EQ(StoredTopics().size(), 302u);
 }
 
+// The first note of an empty table comes from the Insert key too; the keys that need a note do
+// nothing without one.
+TEST_F(BrowseFormTest, OnAnEmptyListOnlyInsertIsOffered) {
+  AddNotes({});
+  OpenBrowse();
+  UseForms();
+  auto key = [&](int32_t code) {
+    runtime::EngineInput::Post(window_->window().id(), {Event::kAlertKey, ctl::kList, code});
+    Pump();
+  };
+  key(browse_key::kDelete);
+  key(browse_key::kCtrlEnter);
+  EXPECT_TRUE(requests_.empty());
+  scripts_.push_back(Save("first note"));
+  key(browse_key::kInsert);
+  EXPECT_THAT(requests_, ElementsAre(request::kInsert));
+  EXPECT_THAT(window_->queue.Topics(), ElementsAre("first note"));
+  EXPECT_EQ(HighlightedTopic(), "first note");
+  scripts_.push_back(Cancel());
+  key(browse_key::kCtrlEnter);
+  EXPECT_THAT(requests_, ElementsAre(request::kInsert, request::kChange));
+}
+
 TEST_F(BrowseFormTest, DeletingMovesTheHighlightToTheNextNoteOnTheSameRow) {
   AddNotes(EvenNotes(100));
   OpenBrowse();

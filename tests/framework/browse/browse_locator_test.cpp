@@ -77,6 +77,44 @@ TEST_F(BrowseLocatorTest, ALetterPastEveryNoteShowsTheLastPageAndOneNearTheEndKe
   EXPECT_EQ(HighlightedTopic(), before);
 }
 
+// The key finds the first note at or after the typed letter; the order's filter still decides
+// what is shown, in an order that reads by its key and in one that sorts.
+TEST_F(BrowseTest, ALocatedNoteThatTheFilterLeavesOutGivesWayToTheNextOne) {
+  AddNotes({{"apple"}, {"banana"}, {"berry"}, {"cherry", 80000, 0, 'Y'}, {"date", 80000, 0, 'Y'}});
+  OpenBrowse(ListPlace::kPlain, [this](BrowseManager& b) {
+    b.AddSortOrder(notes_decl_->FindKey("SNO:SNOT"));
+    b.AddRange({&window_->archive_flag, 1, runtime::TypeCode::kString, 0});
+    b.AddRange({&window_->no_date, 4, runtime::TypeCode::kLong, 0});
+    b.AddLocator(true);
+    b.SetFilter("UPPER(sno:TOPIC) <> 'BANANA'");
+  });
+  ASSERT_EQ(HighlightedTopic(), "apple");
+  QTest::keyClick(Tree(), Qt::Key_C);
+  Pump();
+  EXPECT_EQ(HighlightedTopic(), "cherry");
+  QTest::keyClick(Tree(), Qt::Key_B);
+  Pump();
+  EXPECT_EQ(HighlightedTopic(), "berry");
+  EXPECT_THAT(window_->queue.Topics(), ::testing::ElementsAre("apple", "berry", "cherry", "date"));
+}
+
+TEST_F(BrowseTest, TheLocatorOfASortingOrderFindsTheFirstRowOfItsRun) {
+  // Done notes by the Donyet key (done, reminder date), newest note first within a reminder date.
+  AddNotes({{"n1", 80001, 5, 'N'},
+            {"y1", 80001, 5, 'Y'},
+            {"y3", 80003, 5, 'Y'},
+            {"y2", 80002, 5, 'Y'},
+            {"n2", 80002, 7, 'N'}});
+  OpenBrowse(ListPlace::kPlain, [this](BrowseManager& b) {
+    b.AddSortOrder(notes_decl_->FindKey("SNO:DONYET"), "-sno:notedate");
+    b.AddLocator(true);
+  });
+  EXPECT_THAT(window_->queue.Topics(), ::testing::ElementsAre("n1", "n2", "y3", "y2", "y1"));
+  QTest::keyClick(Tree(), Qt::Key_Y);
+  Pump();
+  EXPECT_EQ(HighlightedTopic(), "y3");
+}
+
 TEST(StepLocator, CharactersOfKeyCodes) {
   namespace key = runtime::key;
   EXPECT_EQ(StepLocator::CharacterOf(key::kA + 1), 'b');
