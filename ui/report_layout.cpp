@@ -3,7 +3,6 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPicture>
-#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -71,10 +70,108 @@ QFont ReportFontOf(const runtime::ReportFont& font) {
   return f;
 }
 
-std::vector<QString> WrapLines(const QString& text, const QFont& font, qreal width) {
+namespace {
+
+// A measure forgets its words beyond this many, so that a report of endless different words
+// keeps its memory bounded.
+constexpr qsizetype kMeasuredWords = 20000;
+constexpr int kTabBlanks = 4;
+
+bool IsSeparator(QChar c) {
+  return c == u' ' || c == u'\t';
+}
+
+// One paragraph (no line break inside) into `lines`.
+void WrapParagraph(const QString& p, TextMeasure& measure, qreal width,
+                   std::vector<QString>* lines) {
+  QString line;
+  qreal used = 0;     // the line's width up to the end of its last word
+  qreal hanging = 0;  // the blanks after it
+  const qsizetype n = p.size();
+  qsizetype i = 0;
+  while (i < n) {
+    qsizetype j = i;
+    while (j < n && !IsSeparator(p[j])) ++j;
+    qsizetype k = j;
+    while (k < n && IsSeparator(p[k])) ++k;
+    const QString word = p.mid(i, j - i);
+    const qreal separators = measure.Separators(QStringView(p).mid(j, k - j));
+    const qreal w = word.isEmpty() ? 0 : measure.Word(word);
+    if (!line.isEmpty() && !word.isEmpty() && used + hanging + w > width) {
+      lines->push_back(line);
+      line.clear();
+      used = hanging = 0;
+    }
+    if (line.isEmpty() && w > width) {
+      // A word wider than the block is broken where the block ends.
+      qreal acc = 0;
+      for (QChar c : word) {
+        const qreal cw = measure.Char(c);
+        if (!line.isEmpty() && acc + cw > width) {
+          lines->push_back(line);
+          line.clear();
+          acc = 0;
+        }
+        line += c;
+        acc += cw;
+      }
+      used = acc;
+      hanging = 0;
+    } else if (word.isEmpty()) {
+      // Blanks that open the paragraph take their room.
+      used += hanging + separators;
+      line += p.mid(j, k - j);
+      i = k;
+      continue;
+    } else {
+      used += hanging + w;
+      line += word;
+    }
+    line += p.mid(j, k - j);
+    hanging = separators;
+    i = k;
+  }
+  if (!line.isEmpty()) lines->push_back(line);
+}
+
+}  // namespace
+
+TextMeasure::TextMeasure(const QFont& font) : metrics_(font) {
+  blank_ = metrics_.horizontalAdvance(QLatin1Char(' '));
+}
+
+qreal TextMeasure::Word(const QString& word) {
+  auto it = words_.constFind(word);
+  if (it != words_.constEnd()) return *it;
+  if (words_.size() >= kMeasuredWords) words_.clear();
+  const qreal w = metrics_.horizontalAdvance(word);
+  words_.insert(word, w);
+  return w;
+}
+
+qreal TextMeasure::Char(QChar c) {
+  auto it = chars_.constFind(c.unicode());
+  if (it != chars_.constEnd()) return *it;
+  const qreal w = metrics_.horizontalAdvance(c);
+  chars_.insert(c.unicode(), w);
+  return w;
+}
+
+qreal TextMeasure::Separators(QStringView separators) {
+  qreal w = 0;
+  for (QChar c : separators) w += c == u'\t' ? blank_ * kTabBlanks : blank_;
+  return w;
+}
+
+QString DrawnLine(const QString& line) {
+  if (!line.contains(u'\t')) return line;
+  QString drawn = line;
+  drawn.replace(u'\t', QString(kTabBlanks, u' '));
+  return drawn;
+}
+
+std::vector<QString> WrapLines(const QString& text, TextMeasure& measure, qreal width) {
   std::vector<QString> lines;
-  QTextOption option;
-  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   qsizetype start = 0;
   for (;;) {
     qsizetype end = start;
@@ -83,20 +180,20 @@ std::vector<QString> WrapLines(const QString& text, const QFont& font, qreal wid
     if (paragraph.isEmpty()) {
       lines.emplace_back();
     } else {
-      QTextLayout layout(paragraph, font);
-      layout.setTextOption(option);
-      layout.beginLayout();
-      for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        lines.push_back(paragraph.mid(line.textStart(), line.textLength()));
-      }
-      layout.endLayout();
+      std::vector<QString> wrapped;
+      WrapParagraph(paragraph, measure, width, &wrapped);
+      lines.insert(lines.end(), wrapped.begin(), wrapped.end());
     }
     if (end >= text.size()) break;
     // "\r\n" is one break.
     start = end + ((text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n') ? 2 : 1);
   }
   return lines;
+}
+
+std::vector<QString> WrapLines(const QString& text, const QFont& font, qreal width) {
+  TextMeasure measure(font);
+  return WrapLines(text, measure, width);
 }
 
 PageComposer::PageComposer(runtime::ReportDescription description) : d_(std::move(description)) {}
@@ -165,7 +262,7 @@ bool PageComposer::PrintBand(int32_t band, std::string* error) {
     if (c.kind != ReportControlKind::kText) continue;
     Block block{&c, ReportFontOf(c.font.value_or(d_.font)), {}, 0};
     block.line_height = LineHeight(block.font);
-    block.lines = WrapLines(BlockText(c), block.font, std::max(1, c.at.width));
+    block.lines = WrapLines(BlockText(c), MeasureFor(block.font), std::max(1, c.at.width));
     // A block without text takes no line.
     if (block.lines.size() == 1 && block.lines.front().trimmed().isEmpty()) block.lines.clear();
     const int32_t tail = std::max(0, b.at.height - (c.at.y + c.at.height));
@@ -201,7 +298,7 @@ bool PageComposer::PrintBand(int32_t band, std::string* error) {
         painter_->setFont(block.font);
         painter_->setPen(Qt::black);
       }
-      painter_->drawText(QPointF(x + c.at.x, ly + ascent), line);
+      painter_->drawText(QPointF(x + c.at.x, ly + ascent), DrawnLine(line));
       ly += block.line_height;
     }
     const int32_t tail = std::max(0, b.at.height - (c.at.y + c.at.height));
@@ -210,6 +307,12 @@ bool PageComposer::PrintBand(int32_t band, std::string* error) {
   }
   y_ = end;
   return true;
+}
+
+TextMeasure& PageComposer::MeasureFor(const QFont& font) {
+  std::unique_ptr<TextMeasure>& m = measures_[font.key()];
+  if (!m) m = std::make_unique<TextMeasure>(font);
+  return *m;
 }
 
 void PageComposer::DrawControls(const ReportBand& band, int32_t x, int32_t y, bool text_blocks) {
@@ -239,9 +342,10 @@ void PageComposer::DrawControl(const ReportControl& c, int32_t x, int32_t y) {
       const int32_t lh = LineHeight(font);
       const qreal ascent = QFontMetricsF(font).ascent();
       int32_t ly = r.top();
-      for (const QString& line : WrapLines(BlockText(c), font, std::max(1, c.at.width))) {
+      for (const QString& line :
+           WrapLines(BlockText(c), MeasureFor(font), std::max(1, c.at.width))) {
         if (ly + lh > r.bottom() + 1) break;
-        p.drawText(QPointF(r.left(), ly + ascent), line);
+        p.drawText(QPointF(r.left(), ly + ascent), DrawnLine(line));
         ly += lh;
       }
       break;

@@ -12,8 +12,11 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
 #include <QString>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,10 +32,32 @@ namespace pellucor::ui {
 // inch), with the faces of the system the descriptions come from mapped as windows map them.
 [[nodiscard]] QFont ReportFontOf(const runtime::ReportFont& font);
 
-// `text` broken into the lines a block `width` page units wide shows: a line break in the text
-// ("\r\n", "\n" or "\r") always ends a line. Joining the lines back, with the text's own breaks
-// where they were, gives the text again: nothing is lost.
+// The widths of words in one font, each word measured once: the memos of a report use the same
+// words again and again, and measuring is the costly part of wrapping.
+class TextMeasure {
+ public:
+  explicit TextMeasure(const QFont& font);
+  [[nodiscard]] qreal Word(const QString& word);
+  [[nodiscard]] qreal Char(QChar c);
+  // Blanks and tabs between words (a tab counts as four blanks, as it is drawn).
+  [[nodiscard]] qreal Separators(QStringView separators);
+
+ private:
+  QFontMetricsF metrics_;
+  qreal blank_ = 0;
+  QHash<QString, qreal> words_;
+  QHash<char16_t, qreal> chars_;
+};
+
+// `text` broken into the lines a block `width` page units wide shows: between words, or inside a
+// word that alone is wider than the block; a line break in the text ("\r\n", "\n" or "\r")
+// always ends a line, and blanks at the end of a line hang beyond its width. Joining the lines
+// back, with the text's own breaks where they were, gives the text again: nothing is lost.
+[[nodiscard]] std::vector<QString> WrapLines(const QString& text, TextMeasure& measure,
+                                             qreal width);
 [[nodiscard]] std::vector<QString> WrapLines(const QString& text, const QFont& font, qreal width);
+// A line as it is drawn: tabs as four blanks.
+[[nodiscard]] QString DrawnLine(const QString& line);
 
 class PageComposer {
  public:
@@ -60,6 +85,7 @@ class PageComposer {
   // Draws the fixed controls of `band` with its top-left corner at (x, y).
   void DrawControls(const runtime::ReportBand& band, int32_t x, int32_t y, bool text_blocks);
   void DrawControl(const runtime::ReportControl& c, int32_t x, int32_t y);
+  [[nodiscard]] TextMeasure& MeasureFor(const QFont& font);
 
   runtime::ReportDescription d_;
   std::unique_ptr<QPicture> picture_;
@@ -68,6 +94,7 @@ class PageComposer {
   int32_t y_ = 0;            // where the next detail band goes on the started page
   std::vector<std::string>* pages_ = nullptr;
   std::vector<std::string> own_pages_;
+  std::map<QString, std::unique_ptr<TextMeasure>> measures_;  // by QFont::key()
 };
 
 }  // namespace pellucor::ui

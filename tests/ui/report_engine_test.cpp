@@ -122,6 +122,24 @@ TEST(WrapLines, KeepsEveryCharacterAndStaysInsideTheWidth) {
   EXPECT_EQ(at, lines.size());
   // The long word was broken inside, over several lines.
   EXPECT_GT(lines.size(), expected.size() + 2);
+
+  // A memo of the full 5050 characters, with tabs: measured word by word, each line as drawn
+  // still fits, and the lines give back every character.
+  QString memo;
+  const QStringList words = {QStringLiteral("Wavy"),  QStringLiteral("AVA"),
+                             QStringLiteral("to"),    QStringLiteral("Tea,"),
+                             QStringLiteral("fjord"), QStringLiteral("W.A.T.")};
+  for (int i = 0; memo.size() < 5050; ++i) {
+    memo += words[i % words.size()] + (i % 17 == 0 ? QStringLiteral("\t") : QStringLiteral(" "));
+  }
+  memo.truncate(5050);
+  QString rebuilt;
+  for (const QString& line : WrapLines(memo, font, width)) {
+    EXPECT_LE(QFontMetricsF(font).horizontalAdvance(DrawnLine(line).trimmed()), width + 1.0)
+        << line.toStdString();
+    rebuilt += line;
+  }
+  EXPECT_EQ(rebuilt, memo);
 }
 
 TEST_F(ReportUiTest, NotesFlowOverPagesAndPrintIntoAPdfInOrder) {
