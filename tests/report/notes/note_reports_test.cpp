@@ -16,6 +16,7 @@
 #include "framework/window/window_manager.h"
 #include "report/progress_window.h"
 #include "runtime/core/error_state.h"
+#include "runtime/event/event.h"
 #include "tests/report/report_test_user.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/ui/report_test_util.h"
@@ -178,6 +179,38 @@ TEST_F(NoteReportsTest, TheArchivedNoteReportAndAQueryTextOfTheNotesTable) {
     (void)program.arcnotes_relations.Close();
   });
   EXPECT_TRUE(user_.Done());
+}
+
+TEST_F(NoteReportsTest, TheArchivedNoteReportRunsOnTheArchiveBrowsesOwnThread) {
+  const std::vector<Note> archived = {{"Thread note", "Printed from a second thread", 81000, 'Y'},
+                                      {"Other archived", "Not this one", 81001, 'Y'}};
+  uint8_t result = 0;
+  runtime::ThreadNumber thread = 0;
+  RunAsProgram([&] {
+    app::Program& program = TheProgram();
+    Add(program.arcnotes_relations, archived);
+    PrintFromPreview();
+    runtime::START(
+        [&] {
+          thread = runtime::THREAD();
+          // The archive table keeps a record buffer per thread: the highlighted note is in this
+          // thread's.
+          ASSERT_EQ(program.arcnotes_relations.Open(), framework::Level::Proceed);
+          Put(program.arcnotes_decl->RecordBuffer(), archived[0]);
+          program.request = kProcessRequest;
+          result = printnote1();
+          (void)program.arcnotes_relations.Close();
+        },
+        25000);
+    runtime::WaitForOtherThreads();
+  });
+  EXPECT_GT(thread, 1);
+  EXPECT_EQ(result, response::kCompleted);
+  EXPECT_TRUE(user_.Done());
+  const std::string text = Printed();
+  EXPECT_NE(text.find("Printed from a second thread"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Not this one"), std::string::npos);
+  EXPECT_TRUE(tmp_.PageFiles().empty());
 }
 
 TEST_F(NoteReportsTest, MultiNotePrintsEveryMatchingNoteInKeyOrderWithPageNumbers) {
