@@ -18,7 +18,7 @@ std::string FieldText(const uint8_t* record, uint32_t offset, uint32_t size) {
 
 void PutText(std::string_view text, uint8_t* field, uint32_t size) {
   std::memset(field, ' ', size);
-  std::memcpy(field, text.data(), std::min<size_t>(text.size(), size));
+  if (!text.empty()) std::memcpy(field, text.data(), std::min<size_t>(text.size(), size));
 }
 
 char FlagOf(uint8_t c) {

@@ -247,7 +247,7 @@ void PrintPreview::ShowZoomList() {
   const std::string text = ZOOMINDEX != 0 ? ZOOMQUEUE[ZOOMINDEX - 1].menu_text
                                           : std::to_string(USERPERCENTILE) + "% Zoom";
   std::memset(ZOOMLIST, ' ', sizeof ZOOMLIST);
-  std::memcpy(ZOOMLIST, text.data(), std::min(text.size(), sizeof ZOOMLIST));
+  if (!text.empty()) std::memcpy(ZOOMLIST, text.data(), std::min(text.size(), sizeof ZOOMLIST));
   if (ALLOWUSERZOOM) runtime::DISPLAY(w::kZoomList);
 }
 

@@ -33,7 +33,7 @@ std::string Entry(std::string_view text) {
 
 void SetText(char* to, size_t size, std::string_view text) {
   std::memset(to, ' ', size);
-  std::memcpy(to, text.data(), std::min(size, text.size()));
+  if (!text.empty()) std::memcpy(to, text.data(), std::min(size, text.size()));
 }
 
 bool IsComparison(QueryOp op) {

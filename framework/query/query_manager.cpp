@@ -17,7 +17,8 @@ using query_detail::SameName;
 
 void Put(char* to, size_t size, std::string_view text) {
   std::memset(to, ' ', size);
-  std::memcpy(to, text.data(), std::min(size, text.size()));
+  // An empty text may have no storage at all: nothing to copy then.
+  if (!text.empty()) std::memcpy(to, text.data(), std::min(size, text.size()));
 }
 
 std::string Get(const char* from, size_t size) {

@@ -52,7 +52,7 @@ class StoredRows {
  private:
   static void Put(char* to, size_t size, std::string_view text) {
     std::memset(to, ' ', size);
-    std::memcpy(to, text.data(), std::min(size, text.size()));
+    if (!text.empty()) std::memcpy(to, text.data(), std::min(size, text.size()));
   }
   static std::string Text(const char* from, size_t size) {
     return std::string(Trim(std::string_view(from, size)));

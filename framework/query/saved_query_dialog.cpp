@@ -73,7 +73,7 @@ void SavedQueryDialog::ShowName(int32_t row) {
   if (row < 1 || static_cast<size_t>(row) > names_.size()) return;
   const std::string& name = names_[static_cast<size_t>(row) - 1];
   std::memset(name_, ' ', kMaxQueryName);
-  std::memcpy(name_, name.data(), std::min(name.size(), kMaxQueryName));
+  if (!name.empty()) std::memcpy(name_, name.data(), std::min(name.size(), kMaxQueryName));
   runtime::DISPLAY(saved::kName);
 }
 
