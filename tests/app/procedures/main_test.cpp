@@ -91,7 +91,13 @@ class MainTest : public testing::ProcedureTest {
   }
   void CloseMain() {
     user_.Add(kWindow, [](QWidget* w) {
-      qobject_cast<QAbstractButton*>(User::Control(w, m::kClose))->click();
+      // Another window may share the notes window's name: the one with the Close button is it.
+      QWidget* close = User::Control(w, m::kClose);
+      for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (close == nullptr && top->isVisible()) close = User::Control(top, m::kClose);
+      }
+      ASSERT_NE(close, nullptr);
+      qobject_cast<QAbstractButton*>(close)->click();
     });
   }
 };
