@@ -3,6 +3,7 @@
 // is remembered.
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -219,12 +220,35 @@ TEST_F(PreviewTest, TypedZoomAndPageKeys) {
   });
   user_.Add("P17$PREVIEWWINDOW", [&](QWidget* win) {
     EXPECT_EQ(User::Status(win, 2).toStdString(), "Page 2 of 3");
+    // The toolbar's zoom button offers the "&Zoom" menu's choices in a popup.
+    EXPECT_TRUE(User::Choose(win, "Zoom"));
+  });
+  user_.Add("P17$PREVIEWWINDOW", [&](QWidget* win) {
+    EXPECT_EQ(User::Status(win, 1).toStdString(), "Zoom: 200%");
+    EXPECT_EQ(
+        qobject_cast<QComboBox*>(User::Control(win, w::kZoomList))->currentText().toStdString(),
+        "200% Zoom");
     EXPECT_TRUE(User::Choose(win, "E&xit"));
+  });
+  std::vector<std::string> offered;
+  engine_.SetResponder([&](QWidget* dialog) {
+    auto* menu = qobject_cast<QMenu*>(dialog);
+    if (menu == nullptr) return;
+    for (QAction* a : menu->actions()) offered.push_back(a->text().toStdString());
+    for (QAction* a : menu->actions()) {
+      if (a->text() == "200% Zoom") a->trigger();
+    }
+    // The offscreen platform leaves no window active once a popup has gone, as a desktop would.
+    if (QWidget* owner = menu->parentWidget()) {
+      QTimer::singleShot(0, owner, [owner] { owner->window()->activateWindow(); });
+    }
   });
   PrintPreview preview;
   bool print = true;
   Run(preview, -1, &print);
   EXPECT_TRUE(user_.Done()) << user_.Left() << " steps left";
+  EXPECT_EQ(offered, (std::vector<std::string>{"Tile pages", "Page Width", "50% Zoom", "75% Zoom",
+                                               "100% Zoom", "200% Zoom", "300% Zoom"}));
 }
 
 TEST_F(PreviewTest, PagesToPrintKeepsOnlyTheChosenPagesAndJumpGoesToAPage) {
