@@ -223,7 +223,13 @@ TEST_F(PreviewTest, TypedZoomAndPageKeys) {
     // The toolbar's zoom button offers the "&Zoom" menu's choices in a popup.
     EXPECT_TRUE(User::Choose(win, "Zoom"));
   });
-  user_.Add("P17$PREVIEWWINDOW", [&](QWidget* win) {
+  // Once the popup's choice has reached the window (the menu item's event comes after the
+  // popup has gone).
+  auto zoom_changed = [] {
+    QWidget* win = QApplication::activeWindow();
+    return win != nullptr && User::Status(win, 1) != QStringLiteral("Zoom: 75%");
+  };
+  user_.AddWhen("P17$PREVIEWWINDOW", zoom_changed, [&](QWidget* win) {
     EXPECT_EQ(User::Status(win, 1).toStdString(), "Zoom: 200%");
     EXPECT_EQ(
         qobject_cast<QComboBox*>(User::Control(win, w::kZoomList))->currentText().toStdString(),
