@@ -41,6 +41,19 @@ runtime::WindowDescription Frame(std::string module, std::string title) {
   return d;
 }
 
+// OK (the default), Cancel and Help, which both forms place alike. Help comes last in the order
+// of Tab, though it stands at the top.
+void AddButtons(runtime::WindowDescription& d, int32_t ok_number, int32_t cancel_number,
+                int32_t help_number) {
+  auto& ok = Add(d, ok_number, ControlKind::kButton, "OK", runtime::DialogRect{150, 221, 60, 30});
+  ok.icon = "*ok";
+  ok.flags.is_default = true;
+  Add(d, cancel_number, ControlKind::kButton, "Cancel", runtime::DialogRect{230, 221, 60, 30})
+      .icon = "*cancel";
+  Add(d, help_number, ControlKind::kButton, "&Help", runtime::DialogRect{271, 4, 45, 14}).action =
+      runtime::StandardAction::kHelp;
+}
+
 }  // namespace
 
 runtime::WindowDescription DescribeNoteForm(uint8_t* record) {
@@ -99,15 +112,7 @@ runtime::WindowDescription DescribeNoteForm(uint8_t* record) {
   auto& memo = Add(d, f::kMemo, ControlKind::kText, "", runtime::DialogRect{8, 97, 308, 116});
   memo.use = Field(record, nr::kMainMemoOffset, nr::kMainMemoSize, TypeCode::kString);
 
-  auto& ok = Add(d, f::kOk, ControlKind::kButton, "OK", runtime::DialogRect{150, 221, 60, 30});
-  ok.icon = "*ok";
-  ok.flags.is_default = true;
-  auto& cancel =
-      Add(d, f::kCancel, ControlKind::kButton, "Cancel", runtime::DialogRect{230, 221, 60, 30});
-  cancel.icon = "*cancel";
-  // Last in the order of Tab, though it stands at the top.
-  auto& help = Add(d, f::kHelp, ControlKind::kButton, "&Help", runtime::DialogRect{271, 4, 45, 14});
-  help.action = runtime::StandardAction::kHelp;
+  AddButtons(d, f::kOk, f::kCancel, f::kHelp);
   return d;
 }
 
@@ -132,15 +137,7 @@ runtime::WindowDescription DescribeArchiveForm(uint8_t* record) {
   Add(d, 10, ControlKind::kPrompt, "&Memo:", runtime::DialogRect{8, 64, 40, 10});
   auto& memo = Add(d, f::kMemo, ControlKind::kText, "", runtime::DialogRect{8, 75, 308, 138});
   memo.use = Field(record, nr::kMainMemoOffset, nr::kMainMemoSize, TypeCode::kString);
-  auto& ok = Add(d, f::kOk, ControlKind::kButton, "OK", runtime::DialogRect{150, 221, 60, 30});
-  ok.icon = "*ok";
-  ok.flags.is_default = true;
-  auto& cancel =
-      Add(d, f::kCancel, ControlKind::kButton, "Cancel", runtime::DialogRect{230, 221, 60, 30});
-  cancel.icon = "*cancel";
-  // Last in the order of Tab, though it stands at the top.
-  auto& help = Add(d, f::kHelp, ControlKind::kButton, "&Help", runtime::DialogRect{271, 4, 45, 14});
-  help.action = runtime::StandardAction::kHelp;
+  AddButtons(d, f::kOk, f::kCancel, f::kHelp);
   return d;
 }
 

@@ -3,17 +3,15 @@
 // answers it.
 #pragma once
 
-#include <stdlib.h>
-
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <deque>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_dir.h"
 #include "tests/ui/ui_test_util.h"
 
 namespace pellucor::app::testing {
@@ -75,30 +73,6 @@ class User {
   std::deque<std::pair<std::string, Step>> steps_;
 };
 
-// A folder of its own that is the working directory (the program's data directory) while a test
-// runs.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "proctest-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-    old_ = std::filesystem::current_path();
-    std::filesystem::current_path(path_);
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::current_path(old_, ec);
-    std::filesystem::remove_all(path_, ec);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  [[nodiscard]] const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-  std::filesystem::path old_;
-};
-
 class ProcedureTest : public ui::testing::UiTest {
  protected:
   ProcedureTest() {
@@ -124,7 +98,7 @@ class ProcedureTest : public ui::testing::UiTest {
     return t;
   }
 
-  ScratchDir dir_;
+  testsupport::ScratchCwd dir_;  // the program's data directory while a test runs
   User user_;
   std::vector<Box> boxes_;
   std::deque<int32_t> answers_;

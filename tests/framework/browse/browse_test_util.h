@@ -39,36 +39,13 @@ extern char** environ;
 #include "runtime/core/error_state.h"
 #include "runtime/event/window.h"
 #include "runtime/queue/queue.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/ui/ui_test_util.h"
 
 namespace pellucor::framework::testing {
 
 namespace nr = app::note_record;
 using runtime::Event;
-
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "brtest-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-    old_ = std::filesystem::current_path();
-    std::filesystem::current_path(path_);
-    // A second program finds the same transaction control file through the environment.
-    setenv("XDG_STATE_HOME", (path_ + "/state").c_str(), 1);
-    setenv("PELLUCOR_SYSTEM_PROFILE", (path_ + "/no-system.ini").c_str(), 1);
-    std::filesystem::create_directories(path_ + "/state/pellucor");
-    data::SetTransactionControlFile(path_ + "/state/pellucor/kestrune.tcf");
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::current_path(old_, ec);
-    std::filesystem::remove_all(path_, ec);
-  }
-
- private:
-  std::string path_;
-  std::filesystem::path old_;
-};
 
 // The notes table's manager, as the note program derives it.
 class NotesFile : public FileManager {
@@ -390,7 +367,7 @@ class BrowseTest : public ui::testing::UiTest {
     return out;
   }
 
-  ScratchDir dir_;
+  testsupport::ScratchCwd dir_;
   ErrorManager errors_;
   std::unique_ptr<data::FileDecl> notes_decl_;
   NotesFile notes_;

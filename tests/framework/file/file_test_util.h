@@ -30,6 +30,7 @@ extern char** environ;
 #include "framework/file/relation_manager.h"
 #include "runtime/core/error_state.h"
 #include "runtime/event/window.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/ui/ui_test_util.h"
 
 namespace pellucor::framework::testing {
@@ -40,31 +41,6 @@ namespace nr = app::note_record;
 struct Box {
   std::string title;
   std::string text;
-};
-
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "fmtest-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-    old_ = std::filesystem::current_path();
-    std::filesystem::current_path(path_);
-    // A second program finds the same transaction control file through the environment.
-    setenv("XDG_STATE_HOME", (path_ + "/state").c_str(), 1);
-    setenv("PELLUCOR_SYSTEM_PROFILE", (path_ + "/no-system.ini").c_str(), 1);
-    std::filesystem::create_directories(path_ + "/state/pellucor");
-    data::SetTransactionControlFile(path_ + "/state/pellucor/kestrune.tcf");
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::current_path(old_, ec);
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-  std::filesystem::path old_;
 };
 
 // The fixture: the real engine offscreen (the halt hook throws runtime::HaltException), every
@@ -100,7 +76,7 @@ class FileTest : public ui::testing::UiTest {
     return t;
   }
 
-  ScratchDir dir_;
+  testsupport::ScratchCwd dir_;
   ErrorManager errors_;
   std::vector<Box> boxes_;
   std::deque<int32_t> answers_;
