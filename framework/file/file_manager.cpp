@@ -190,7 +190,7 @@ void FileManager::RestoreSnapshot(uint16_t id) {
   auto it = std::find_if(BUFFERS.begin(), BUFFERS.end(),
                          [&](const SavedBuffer& s) { return s.ID == id; });
   if (it == BUFFERS.end()) return;
-  std::memcpy(Buffer(), it->BUFFER.data(), std::min<size_t>(it->BUFFER.size(), BufferSize()));
+  std::copy_n(it->BUFFER.begin(), std::min<size_t>(it->BUFFER.size(), BufferSize()), Buffer());
   for (size_t i = 0; i < it->memos.size() && i < FILE->memos.size(); ++i) {
     FILE->MemoBuffer(i) = it->memos[i];
   }

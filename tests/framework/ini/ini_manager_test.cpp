@@ -52,7 +52,7 @@ class ListQueue {
  private:
   static void Put(char (&field)[20], std::string_view text) {
     std::memset(field, ' ', sizeof field);
-    std::memcpy(field, text.data(), std::min(text.size(), sizeof field));
+    text.copy(field, std::min(text.size(), sizeof field));
   }
   static std::string Get(const char (&field)[20]) {
     std::string s(field, sizeof field);
