@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/cli/commands.h"
+#include "app/cli/saved_query.h"
 #include "app/cli/text.h"
 #include "app/note_store.h"
 #include "app/note_tabs.h"
@@ -125,9 +126,13 @@ int RunList(const Context& ctx, const ParsedArgs& args) {
                         "list takes no argument '" + args.positional[0] + "'");
   }
   NoteStore store(StoreAccess::kRead);
-  const auto request =
-      TabListing(ctx, store, args.Value("tab").value_or("all"), args.Value("where"));
+  auto request = TabListing(ctx, store, args.Value("tab").value_or("all"), args.Value("where"));
   if (!request) return exit_status::kBadInput;
+  if (const auto name = args.Value("query")) {
+    if (const int status = ApplySavedQuery(ctx, store, *name, &*request); status != 0) {
+      return status;
+    }
+  }
   std::vector<Note> notes;
   if (const int status = Listed(ctx, store, *request, &notes); status != 0) return status;
   if (args.Has("tsv")) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/cli/commands.h"
+#include "app/cli/saved_query.h"
 #include "app/cli/text.h"
 #include "data/ascii/ascii_driver.h"
 #include "data/driver/declaration.h"
@@ -66,9 +67,13 @@ int RunExport(const Context& ctx, const ParsedArgs& args) {
   std::vector<Note> notes;
   {
     NoteStore store(StoreAccess::kRead);
-    const auto request =
-        TabListing(ctx, store, args.Value("tab").value_or("all"), args.Value("where"));
+    auto request = TabListing(ctx, store, args.Value("tab").value_or("all"), args.Value("where"));
     if (!request) return exit_status::kBadInput;
+    if (const auto name = args.Value("query")) {
+      if (const int status = ApplySavedQuery(ctx, store, *name, &*request); status != 0) {
+        return status;
+      }
+    }
     if (store.List(*request, &notes) != 0)
       return ctx.Complain(exit_status::kFailure, store.Error());
   }

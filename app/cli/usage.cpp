@@ -29,7 +29,8 @@ COMMANDS
     add --topic TEXT [--date D] [--remind D] [--memo TEXT | --memo-file FILE]
         [--done]
         Adds a note and prints its id.
-    list [--tab notes|reminders|done|all|archive] [--where EXPR] [--tsv]
+    list [--tab notes|reminders|done|all|archive] [--where EXPR]
+        [--query NAME] [--tsv]
         Lists the notes of a tab in its order.
     due [--tsv]
         Lists the current reminders; exit status 0 when one is due, 1 when none.
@@ -42,7 +43,7 @@ COMMANDS
         Deletes a note.
     archive ID
         Moves a note to the archive and prints its id there.
-    export FILE [--tab T] [--where EXPR]
+    export FILE [--tab T] [--where EXPR] [--query NAME]
         Writes the notes of a tab to FILE, one note a line.
     import FILE
         Adds the notes of an exported FILE.
@@ -70,6 +71,15 @@ EXPRESSIONS
     sno:reminder, sno:notedate, sno:reminderdate, sno:mainmemo and sno:done
     (arc:... for the archive tab), e.g. "UPPER(sno:topic)='BOOKS'" or
     "sno:notedate >= today()-7". Dates are day numbers; '' compares as 0.
+
+SAVED QUERIES
+    --query NAME of list and export applies the query saved under NAME in
+    the desktop program's Find By (the settings file KNB4.INI in the data
+    directory), together with the tab's filter and --where, as the window
+    applies it from its popup menu. Names compare without regard to case; a
+    name that is not saved is bad input, and the message lists the saved
+    ones. Queries saved while the desktop program runs are listed once it
+    has ended. The settings file is only read.
 
 TAB-SEPARATED FORM
     list --tsv, export and import write one note a line with the fields
@@ -103,11 +113,14 @@ memo at most 5050 characters. --memo-file - reads the memo from standard input
 (one final line break is dropped).
 )txt"},
     {"list",
-     R"txt(usage: pellucor-cli list [--tab notes|reminders|done|all|archive] [--where EXPR] [--tsv]
+     R"txt(usage: pellucor-cli list [--tab notes|reminders|done|all|archive] [--where EXPR]
+                         [--query NAME] [--tsv]
 
 Lists the notes of a tab (default: all) in the tab's order, with the tab's
 filter, as the desktop program's main window shows them; archive lists the
-archive. --where adds a condition that every listed note must also meet. The
+archive. --where adds a condition that every listed note must also meet, and
+--query NAME the conditions of the query saved as NAME in the desktop
+program's Find By (the archive tab uses the archive window's fields). The
 columns are aligned, dates shown in the desktop's short date form, a "*"
 marking a reminder due within three days; --tsv writes the tab-separated form
 with its header line instead.
@@ -137,9 +150,10 @@ Deletes the note ID (of the archive with --archive) for good.
 Moves the note ID to the archive: adds it there, marked as archived, and
 removes it from the notes table. Prints its id in the archive.
 )txt"},
-    {"export", R"txt(usage: pellucor-cli export FILE [--tab T] [--where EXPR]
+    {"export", R"txt(usage: pellucor-cli export FILE [--tab T] [--where EXPR] [--query NAME]
 
-Writes the notes of a tab (default: all) to FILE in the tab-separated form,
+Writes the notes of a tab (default: all) that meet --where and the saved
+query --query (as list takes them) to FILE in the tab-separated form,
 one note a line, without the header line. FILE is replaced only once all of
 it is written.
 )txt"},
