@@ -1,7 +1,7 @@
 # `cmake --install` puts the programs, their .desktop file, AppStream metainfo and icon in the
 # usual places under the prefix.
 include(GNUInstallDirs)
-foreach(program pellucor pellucor-cli)
+foreach(program pellucor pellucor-cli pellucor-remind)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
@@ -20,3 +20,10 @@ add_test(NAME desktop_files_validate
          COMMAND sh -c "desktop-file-validate \"$0\" && appstreamcli validate --no-net \"$1\""
                  ${PROJECT_SOURCE_DIR}/resources/desktop/${pellucor_app_id}.desktop
                  ${PROJECT_SOURCE_DIR}/resources/desktop/${pellucor_app_id}.metainfo.xml)
+
+# The reminder agent's autostart entry for the whole system, off until a user turns it on
+# (`pellucor-cli remind --enable` writes the user's own entry of the same name).
+install(FILES ${PROJECT_SOURCE_DIR}/resources/autostart/pellucor-remind.desktop
+        DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/xdg/autostart)
+add_test(NAME autostart_entry_validate
+         COMMAND desktop-file-validate ${PROJECT_SOURCE_DIR}/resources/autostart/pellucor-remind.desktop)

@@ -46,6 +46,7 @@ int RunImport(const Context& ctx, const ParsedArgs& args);
 int RunCheck(const Context& ctx, const ParsedArgs& args);
 int RunEval(const Context& ctx, const ParsedArgs& args);
 int RunPdf(const Context& ctx, const ParsedArgs& args);
+int RunRemind(const Context& ctx, const ParsedArgs& args);
 
 // Shared by the commands.
 

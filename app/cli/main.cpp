@@ -58,6 +58,7 @@ const std::vector<Command>& Commands() {
       {"import", RunImport, {}, NeedsData::kYes},
       {"check", RunCheck, {}, NeedsData::kYes},
       {"eval", RunEval, {}, NeedsData::kNo},
+      {"remind", RunRemind, {{"enable", F}, {"disable", F}, {"time", V}}, NeedsData::kYes},
   };
   return commands;
 }

@@ -25,8 +25,6 @@ using data::OpArgs;
 namespace am = data::access_mode;
 constexpr int32_t kWriteMode = am::kReadWrite | am::kDenyNone;
 constexpr int32_t kReadMode = am::kReadOnly | am::kDenyNone;
-// How long an open refused by another program's sharing is tried again.
-constexpr auto kSharingPatience = std::chrono::seconds(5);
 constexpr auto kSharingPause = std::chrono::milliseconds(50);
 constexpr std::string_view kCreateLockName = "plk.lock";
 
@@ -43,8 +41,9 @@ bool DataFileReadOnly() {
 
 // Opens the table, trying again for a while when another program's sharing refuses it. A data
 // file that cannot be written at all sets *read_only and fails at once: waiting would not help.
-int32_t Opened(data::FileDecl& decl, int32_t mode, bool* read_only = nullptr) {
-  const auto until = std::chrono::steady_clock::now() + kSharingPatience;
+int32_t Opened(data::FileDecl& decl, int32_t mode, std::chrono::milliseconds patience,
+               bool* read_only = nullptr) {
+  const auto until = std::chrono::steady_clock::now() + patience;
   for (;;) {
     OpArgs args;
     args.mode = mode;
@@ -119,7 +118,7 @@ int32_t NoteStore::Ensure(Table table) {
   data::FileDecl& decl = *slot.decl;
   const std::string what = table == Table::kNotes ? "the notes table" : "the archive table";
   if (access_ == StoreAccess::kRead) {
-    const int32_t e = Opened(decl, kReadMode);
+    const int32_t e = Opened(decl, kReadMode, patience_);
     if (e == err::kFileNotFound) {
       slot.missing = true;
       return -1;
@@ -129,7 +128,7 @@ int32_t NoteStore::Ensure(Table table) {
     return 0;
   }
   bool read_only = false;
-  int32_t e = Opened(decl, kWriteMode, &read_only);
+  int32_t e = Opened(decl, kWriteMode, patience_, &read_only);
   if (e == err::kFileNotFound) {
     // Another first run may be creating the table right now: decide under the lock.
     std::unique_ptr<platform::File> lock;
@@ -146,10 +145,10 @@ int32_t NoteStore::Ensure(Table table) {
                     : "the lock file " + std::string(kCreateLockName) + " cannot be used");
       return err::kAccessDenied;
     }
-    e = Opened(decl, kWriteMode, &read_only);
+    e = Opened(decl, kWriteMode, patience_, &read_only);
     if (e == err::kFileNotFound) {
       if ((e = Created(decl)) != 0) return Fail(e, "cannot create " + what);
-      e = Opened(decl, kWriteMode, &read_only);
+      e = Opened(decl, kWriteMode, patience_, &read_only);
     }
   }
   if (read_only) {

@@ -17,6 +17,7 @@
 // create: a missing data file or table reads as empty.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -64,6 +65,10 @@ class NoteStore {
   // Every note of a table in physical order (no key, no filter).
   [[nodiscard]] int32_t All(Table table, std::vector<Note>* notes);
 
+  // How long an open that another program's sharing refuses is tried again (5 seconds unless
+  // set). A program that retries on its own terms (pellucor-remind) sets a shorter time.
+  void SetSharingPatience(std::chrono::milliseconds patience) { patience_ = patience; }
+
   [[nodiscard]] const std::string& Error() const { return error_; }
   // The declaration of a table, for binding its fields by name. Not opened by this call.
   [[nodiscard]] data::FileDecl& Decl(Table table);
@@ -75,6 +80,7 @@ class NoteStore {
 
   struct Slot;
   StoreAccess access_;
+  std::chrono::milliseconds patience_ = std::chrono::seconds(5);
   std::unique_ptr<Slot> notes_;
   std::unique_ptr<Slot> archive_;
   std::string error_;

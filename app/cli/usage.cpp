@@ -53,6 +53,9 @@ COMMANDS
         Checks the structure of the data file; exit status 0 when sound.
     eval EXPR
         Prints the value of an expression.
+    remind [--enable | --disable] [--time HH:MM]
+        Sets up pellucor-remind, which shows due reminders as desktop
+        notifications.
     help [COMMAND]
         Shows this text or the help of one command.
 
@@ -102,7 +105,7 @@ ENVIRONMENT
     PELLUCOR_DATA_DIR, XDG_DATA_HOME, HOME: where the data directory is.
 )txt";
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 13> kHelp{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kHelp{{
     {"add", R"txt(usage: pellucor-cli add --topic TEXT [--date YYYY-MM-DD] [--remind YYYY-MM-DD]
                         [--memo TEXT | --memo-file FILE] [--done]
 
@@ -181,6 +184,17 @@ sound, 1 when faults were found (they are listed).
 
 Prints the value of the expression EXPR, with the note fields (sno:topic ...)
 bound to an empty note, e.g.  pellucor-cli eval "FORMAT(DATE(10,31,1959),@D4)"
+)txt"},
+    {"remind", R"txt(usage: pellucor-cli remind [--enable | --disable] [--time HH:MM]
+
+Sets up pellucor-remind, the agent that shows the notes of "Current
+Reminders" as desktop notifications while the desktop program is closed: when
+it starts, every day at the chosen time, and when a note becomes due.
+--enable writes its autostart entry for this user
+($XDG_CONFIG_HOME/autostart/pellucor-remind.desktop), so that it starts at
+login on this data directory; --disable removes the entry. --time sets the
+time of day (default 09:00), kept in KNB4.INI in the section [Reminders].
+Prints whether it starts at login and at what time it shows the reminders.
 )txt"},
     {"help", R"txt(usage: pellucor-cli help [COMMAND]
 

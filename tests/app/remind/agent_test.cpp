@@ -1,0 +1,243 @@
+// pellucor-remind as the user meets it: a real agent process on a private session bus, with a
+// notification server of the test's own, over data files made by the real pellucor-cli. The
+// agent's day is given (PELLUCOR_REMIND_TODAY), so the tests never wait for a real clock.
+#include <QRegularExpression>
+
+#include "tests/app/remind/remind_test_util.h"
+
+namespace pellucor::app::remindtest {
+namespace {
+
+const QStringList kFullServer = {"actions", "body"};
+
+// The notes of a prepared file on 2026-03-10: three due (one overdue, one today, one in three
+// days), three not (four days ahead, done, no reminder). Note dates give "Current Reminders"
+// its order.
+struct PreparedFile {
+  std::string overdue, today, in_three, in_four, done, plain;
+  explicit PreparedFile(Stage& s) {
+    overdue = s.Add({"--topic", "Pay the rent", "--date", "2026-03-01", "--remind", "2026-03-08",
+                     "--memo", "Transfer <1,200> & keep the receipt\nsecond line stays out"});
+    in_four = s.Add({"--topic", "Too early", "--date", "2026-03-02", "--remind", "2026-03-14"});
+    today = s.Add({"--topic", "Dentist", "--date", "2026-03-03", "--remind", "2026-03-10"});
+    done = s.Add(
+        {"--topic", "Already done", "--date", "2026-03-04", "--remind", "2026-03-09", "--done"});
+    in_three =
+        s.Add({"--topic", "Library books", "--date", "2026-03-05", "--remind", "2026-03-13"});
+    plain = s.Add({"--topic", "Just a note", "--date", "2026-03-06"});
+  }
+};
+
+TEST(RemindAgent, StartupShowsExactlyTheDueNotesOnceADay) {
+  Stage s;
+  ASSERT_FALSE(s.bus.address().empty());
+  PreparedFile notes(s);
+  NotificationServer server(s.bus.address(), kFullServer);
+  ASSERT_TRUE(server.Register());
+  {
+    AgentProcess agent(s.dir, s.bus.address(), "2026-03-10");
+    ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 3; })) << agent.Errors();
+    Settle(500);
+    EXPECT_EQ(server.Summaries(), QStringList({"Pay the rent", "Dentist", "Library books"}));
+    const Shown* rent = server.Find("Pay the rent");
+    ASSERT_NE(rent, nullptr);
+    // The date, "overdue", and only the memo's first line; a plain-text server gets it as is.
+    EXPECT_TRUE(rent->body.contains("overdue")) << rent->body.toStdString();
+    EXPECT_TRUE(rent->body.contains("Transfer <1,200> & keep the receipt"))
+        << rent->body.toStdString();
+    EXPECT_FALSE(rent->body.contains("second line")) << rent->body.toStdString();
+    EXPECT_FALSE(server.Find("Dentist")->body.contains("overdue"));
+    EXPECT_FALSE(server.Find("Library books")->body.contains("overdue"));
+    EXPECT_EQ(rent->actions, QStringList({"default", "Open", "done", "Done", "tomorrow", "Tomorrow",
+                                          "open", "Open"}));
+    EXPECT_TRUE(agent.Running());
+    EXPECT_EQ(agent.Errors(), "");
+  }
+  // Started again the same day, it shows nothing again; the next day it shows them again (and
+  // the note four days ahead is now due as well).
+  {
+    AgentProcess agent(s.dir, s.bus.address(), "2026-03-10 18:00");
+    Settle(1000);
+    EXPECT_EQ(server.shown().size(), 3u);
+  }
+  AgentProcess agent(s.dir, s.bus.address(), "2026-03-11");
+  ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 7; })) << agent.Errors();
+  Settle(300);
+  EXPECT_EQ(server.Summaries().mid(3),
+            QStringList({"Pay the rent", "Too early", "Dentist", "Library books"}));
+  // The notes themselves are untouched.
+  EXPECT_EQ(s.Field(notes.overdue, "done"), "N");
+}
+
+TEST(RemindAgent, BeyondFiveOneMoreNotificationCountsTheRest) {
+  Stage s;
+  for (int i = 1; i <= 8; ++i) {
+    s.Add({"--topic", "Due " + std::to_string(i), "--date", "2026-02-0" + std::to_string(i),
+           "--remind", "2026-03-0" + std::to_string(i)});
+  }
+  s.Add({"--topic", "Not yet", "--date", "2026-02-20", "--remind", "2026-04-01"});
+  // A server that knows neither actions nor markup still hears what is due.
+  NotificationServer server(s.bus.address(), {"body-markup"});
+  ASSERT_TRUE(server.Register());
+  AgentProcess agent(s.dir, s.bus.address(), "2026-03-09");
+  ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 6; })) << agent.Errors();
+  Settle(500);
+  ASSERT_EQ(server.shown().size(), 6u);
+  EXPECT_EQ(server.Summaries(),
+            QStringList({"Due 1", "Due 2", "Due 3", "Due 4", "Due 5", "3 more reminders are due"}));
+  for (const Shown& shown : server.shown()) EXPECT_TRUE(shown.actions.isEmpty());
+  EXPECT_TRUE(server.Find("Due 1")->body.contains("overdue"));
+  // The counted ones are told for today: a change to the file brings no second round of them.
+  s.Add({"--topic", "Fresh", "--date", "2026-03-09", "--remind", "2026-03-09"});
+  ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 7; })) << agent.Errors();
+  Settle(500);
+  EXPECT_EQ(server.Summaries().mid(6), QStringList({"Fresh"}));
+}
+
+TEST(RemindAgent, MarkupServersGetTheMemoEscaped) {
+  Stage s;
+  s.Add({"--topic", "Tags <b>", "--date", "2026-03-01", "--remind", "2026-03-10", "--memo",
+         "a <i>b</i> & c"});
+  NotificationServer server(s.bus.address(), {"actions", "body", "body-markup"});
+  ASSERT_TRUE(server.Register());
+  AgentProcess agent(s.dir, s.bus.address(), "2026-03-10");
+  ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 1; })) << agent.Errors();
+  EXPECT_EQ(server.shown()[0].summary, "Tags <b>");  // the summary is never markup
+  EXPECT_TRUE(server.shown()[0].body.contains("a &lt;i&gt;b&lt;/i&gt; &amp; c"))
+      << server.shown()[0].body.toStdString();
+}
+
+TEST(RemindAgent, ChangesMadeByPellucorCliWhileItRunsAreNoticed) {
+  Stage s;
+  const std::string later =
+      s.Add({"--topic", "Later", "--date", "2026-03-01", "--remind", "2026-05-01"});
+  // A damaged time setting costs one line, and the default time is used.
+  WriteWhole(s.dir + "/KNB4.INI", "[Reminders]\nTime=25:99\n");
+  NotificationServer server(s.bus.address(), kFullServer);
+  ASSERT_TRUE(server.Register());
+  AgentProcess agent(s.dir, s.bus.address(), "2026-03-10");
+  Settle(800);
+  EXPECT_TRUE(server.shown().empty());
+  s.Add({"--topic", "Newly due", "--date", "2026-03-10", "--remind", "2026-03-11"});
+  ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 1; })) << agent.Errors();
+  ASSERT_EQ(RunCli(s.dir, {"edit", later, "--remind", "2026-03-09"}).status, 0);
+  ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 2; })) << agent.Errors();
+  Settle(500);
+  EXPECT_EQ(server.Summaries(), QStringList({"Newly due", "Later"}));
+  const std::vector<std::string> lines = Lines(agent.Errors());
+  ASSERT_EQ(lines.size(), 1u) << agent.Errors();
+  EXPECT_NE(lines[0].find("Time=25:99 is no time of day HH:MM; 09:00 is used"), std::string::npos)
+      << lines[0];
+}
+
+TEST(RemindAgent, DoneMarksTheNoteDoneInTheFile) {
+  Stage s;
+  PreparedFile notes(s);
+  NotificationServer server(s.bus.address(), kFullServer);
+  ASSERT_TRUE(server.Register());
+  AgentProcess agent(s.dir, s.bus.address(), "2026-03-10");
+  ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 3; })) << agent.Errors();
+  server.Invoke(server.Find("Dentist")->id, "done");
+  ASSERT_TRUE(WaitFor([&] { return s.Field(notes.today, "done") == "Y"; })) << agent.Errors();
+  // pellucor-cli sees it gone from the current reminders; nothing else changed.
+  const Outcome due = RunCli(s.dir, {"list", "--tab", "reminders", "--tsv"});
+  EXPECT_EQ(due.out.find("Dentist"), std::string::npos) << due.out;
+  EXPECT_EQ(s.Field(notes.overdue, "done"), "N");
+  EXPECT_EQ(s.Field(notes.in_three, "done"), "N");
+  EXPECT_EQ(s.Field(notes.today, "topic"), "Dentist");
+  EXPECT_EQ(s.Field(notes.today, "reminder date").substr(0, 10), "2026-03-10");
+  // Another program's notification ids are not the agent's to act on.
+  server.Invoke(9999, "done");
+  Settle(300);
+  EXPECT_EQ(s.Field(notes.overdue, "done"), "N");
+  EXPECT_EQ(server.shown().size(), 3u);
+  EXPECT_EQ(agent.Errors(), "");
+}
+
+TEST(RemindAgent, DoneOnANoteThatWasReplacedChangesNothing) {
+  Stage s;
+  const std::string id =
+      s.Add({"--topic", "Old topic", "--date", "2026-03-01", "--remind", "2026-03-10"});
+  NotificationServer server(s.bus.address(), kFullServer);
+  ASSERT_TRUE(server.Register());
+  AgentProcess agent(s.dir, s.bus.address(), "2026-03-10");
+  ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 1; })) << agent.Errors();
+  // The note is deleted and another takes its id before the user presses "Done".
+  ASSERT_EQ(RunCli(s.dir, {"delete", id}).status, 0);
+  const std::string other =
+      s.Add({"--topic", "Other note", "--date", "2026-03-02", "--remind", "2026-06-01"});
+  server.Invoke(server.shown()[0].id, "done");
+  ASSERT_TRUE(WaitFor([&] { return agent.Errors().find("not marked done") != std::string::npos; }))
+      << agent.Errors();
+  EXPECT_EQ(s.Field(other, "done"), "N");
+}
+
+TEST(RemindAgent, TomorrowSilencesTheNoteUntilTheNextDayAndTheDailyTimeIsKept) {
+  Stage s;
+  PreparedFile notes(s);
+  WriteWhole(s.dir + "/KNB4.INI", "[Reminders]\nTime=09:30\n");
+  const std::string clock = s.Path("clock");
+  WriteWhole(clock, "2026-03-10 10:00\n");
+  NotificationServer server(s.bus.address(), kFullServer);
+  ASSERT_TRUE(server.Register());
+  AgentProcess agent(s.dir, s.bus.address(), "@" + clock);
+  ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 3; })) << agent.Errors();
+  const uint rent = server.Find("Pay the rent")->id;
+  // Past midnight, before the daily time, the user puts the rent off: it stays silent through
+  // the 11th although it was last shown on the 10th.
+  WriteWhole(clock, "2026-03-11 09:29\n");
+  Settle(300);
+  EXPECT_EQ(server.shown().size(), 3u);
+  server.Invoke(rent, "tomorrow");
+  Settle(300);
+  WriteWhole(clock, "2026-03-11 09:30\n");
+  ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 6; })) << agent.Errors();
+  Settle(300);
+  EXPECT_EQ(server.Summaries().mid(3), QStringList({"Too early", "Dentist", "Library books"}));
+  // A change to the file on the 11th brings no rent either.
+  s.Add({"--topic", "Dinner", "--date", "2026-03-11", "--remind", "2026-03-11"});
+  ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 7; })) << agent.Errors();
+  Settle(300);
+  EXPECT_EQ(server.Summaries().mid(6), QStringList({"Dinner"}));
+  // On the 12th it is back, at the daily time and not before.
+  WriteWhole(clock, "2026-03-12 09:00\n");
+  Settle(300);
+  EXPECT_EQ(server.shown().size(), 7u);
+  WriteWhole(clock, "2026-03-12 09:31\n");
+  ASSERT_TRUE(WaitFor([&] { return server.Summaries().mid(7).contains("Pay the rent"); }))
+      << agent.Errors();
+  // Snoozing never touched the note.
+  EXPECT_EQ(s.Field(notes.overdue, "done"), "N");
+  EXPECT_EQ(s.Field(notes.overdue, "reminder date").substr(0, 10), "2026-03-08");
+  EXPECT_EQ(agent.Errors(), "");
+}
+
+TEST(RemindAgent, NoServerOnTheBusIsSurvivedAndTriedAgain) {
+  Stage s;
+  PreparedFile notes(s);
+  AgentProcess agent(s.dir, s.bus.address(), "2026-03-10");
+  ASSERT_TRUE(WaitFor([&] { return !agent.Errors().empty(); })) << "no complaint";
+  Settle(800);  // several retries
+  ASSERT_TRUE(agent.Running());
+  const std::vector<std::string> lines = Lines(agent.Errors());
+  ASSERT_EQ(lines.size(), 1u) << agent.Errors();
+  EXPECT_NE(lines[0].find("no notification service"), std::string::npos) << lines[0];
+  NotificationServer server(s.bus.address(), kFullServer);
+  ASSERT_TRUE(server.Register());
+  ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 3; })) << agent.Errors();
+  Settle(300);
+  EXPECT_EQ(server.Summaries(), QStringList({"Pay the rent", "Dentist", "Library books"}));
+}
+
+TEST(RemindAgent, NoSessionBusAtAllIsSurvived) {
+  Stage s;
+  PreparedFile notes(s);
+  AgentProcess agent(s.dir, "unix:path=" + s.Path("no-bus-here"), "2026-03-10");
+  ASSERT_TRUE(WaitFor([&] { return !agent.Errors().empty(); })) << "no complaint";
+  Settle(600);
+  EXPECT_TRUE(agent.Running());
+  EXPECT_EQ(Lines(agent.Errors()).size(), 1u) << agent.Errors();
+}
+
+}  // namespace
+}  // namespace pellucor::app::remindtest
