@@ -8,18 +8,23 @@
 namespace pellucor::app::remind {
 namespace {
 
-// Whether a process of this user runs `program`: /proc/PID/exe names its program, and only this
-// user's processes (and none of others') can be read so.
-bool Running(const QString& program) {
+// Whether a process of this user runs `program` on `data_dir`: /proc/PID/exe names its program
+// and /proc/PID/cwd its working directory, which the desktop program makes its data directory.
+// Only this user's processes (and none of others') can be read so.
+bool Running(const QString& program, const QString& data_dir) {
   const QString wanted = QFileInfo(program).canonicalFilePath();
-  if (wanted.isEmpty()) return false;
+  const QString dir = QFileInfo(data_dir).canonicalFilePath();
+  if (wanted.isEmpty() || dir.isEmpty()) return false;
   const QDir proc(QStringLiteral("/proc"));
   for (const QString& entry : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
     bool number = false;
-    entry.toInt(&number);
+    (void)entry.toInt(&number);
     if (!number) continue;
-    const QString exe = QFileInfo(proc.filePath(entry) + QStringLiteral("/exe")).symLinkTarget();
-    if (exe == wanted) return true;
+    const QString base = proc.filePath(entry);
+    if (QFileInfo(base + QStringLiteral("/exe")).symLinkTarget() == wanted &&
+        QFileInfo(base + QStringLiteral("/cwd")).symLinkTarget() == dir) {
+      return true;
+    }
   }
   return false;
 }
@@ -34,7 +39,7 @@ QString DesktopProgram(const QString& own_program) {
 }
 
 OpenResult OpenDesktop(const QString& program, const QString& data_dir) {
-  if (Running(program)) return OpenResult::kAlreadyRunning;
+  if (Running(program, data_dir)) return OpenResult::kAlreadyRunning;
   const bool started =
       QProcess::startDetached(program, {QStringLiteral("--data-dir"), data_dir}, QDir::homePath());
   return started ? OpenResult::kStarted : OpenResult::kFailed;

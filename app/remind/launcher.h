@@ -1,5 +1,5 @@
 // "Open": the desktop program on the agent's data directory. It is started unless it already
-// runs for this user: a second one could not write the data file the first one holds.
+// runs on that directory: a second one could not write the data file the first one holds.
 #pragma once
 
 #include <QString>
@@ -10,7 +10,7 @@ namespace pellucor::app::remind {
 [[nodiscard]] QString DesktopProgram(const QString& own_program);
 
 enum class OpenResult { kStarted, kAlreadyRunning, kFailed };
-// Starts `program` detached on `data_dir` unless it runs already.
+// Starts `program` detached on `data_dir` unless it runs on it already.
 [[nodiscard]] OpenResult OpenDesktop(const QString& program, const QString& data_dir);
 
 }  // namespace pellucor::app::remind

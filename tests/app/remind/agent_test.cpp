@@ -212,6 +212,47 @@ TEST(RemindAgent, TomorrowSilencesTheNoteUntilTheNextDayAndTheDailyTimeIsKept) {
   EXPECT_EQ(agent.Errors(), "");
 }
 
+// The processes of the desktop program built beside the agent whose working directory (which it
+// makes its data directory) is `dir`.
+std::vector<pid_t> DesktopsOn(const std::string& dir) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path program = fs::canonical(PELLUCOR_DESKTOP_PATH, ec);
+  const fs::path wanted = fs::canonical(dir, ec);
+  std::vector<pid_t> found;
+  for (const fs::directory_entry& e : fs::directory_iterator("/proc", ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::error_code e1, e2;
+    if (fs::read_symlink(e.path() / "exe", e1) == program &&
+        fs::read_symlink(e.path() / "cwd", e2) == wanted) {
+      found.push_back(static_cast<pid_t>(std::stoi(name)));
+    }
+  }
+  return found;
+}
+
+TEST(RemindAgent, OpenStartsTheDesktopProgramOnceOnTheSameData) {
+  Stage s;
+  s.Add({"--topic", "Look at me", "--date", "2026-03-01", "--remind", "2026-03-10"});
+  s.Add({"--topic", "And me", "--date", "2026-03-02", "--remind", "2026-03-10"});
+  NotificationServer server(s.bus.address(), kFullServer);
+  ASSERT_TRUE(server.Register());
+  AgentProcess agent(s.dir, s.bus.address(), "2026-03-10", {"QT_QPA_PLATFORM=offscreen"});
+  ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 2; })) << agent.Errors();
+  server.Invoke(server.shown()[0].id, "open");
+  ASSERT_TRUE(WaitFor([&] { return !DesktopsOn(s.dir).empty(); })) << agent.Errors();
+  // Open on the other notification, or a click on it, finds it running and starts no second.
+  server.Invoke(server.shown()[1].id, "default");
+  Settle(1000);
+  const std::vector<pid_t> desktops = DesktopsOn(s.dir);
+  EXPECT_EQ(desktops.size(), 1u);
+  for (const pid_t pid : desktops) kill(pid, SIGTERM);
+  EXPECT_TRUE(WaitFor([&] { return DesktopsOn(s.dir).empty(); }));
+  // The desktop program writes to the same standard error; the agent itself had nothing to say.
+  EXPECT_EQ(agent.Errors().find("pellucor-remind:"), std::string::npos) << agent.Errors();
+}
+
 TEST(RemindAgent, NoServerOnTheBusIsSurvivedAndTriedAgain) {
   Stage s;
   PreparedFile notes(s);
