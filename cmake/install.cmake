@@ -22,8 +22,9 @@ add_test(NAME desktop_files_validate
                  ${PROJECT_SOURCE_DIR}/resources/desktop/${pellucor_app_id}.metainfo.xml)
 
 # The reminder agent's autostart entry for the whole system, off until a user turns it on
-# (`pellucor-cli remind --enable` writes the user's own entry of the same name).
+# (`pellucor-cli remind --enable` writes the user's own entry of the same name). It goes to
+# PREFIX/etc/xdg/autostart; an installation for the whole system sets CMAKE_INSTALL_SYSCONFDIR=/etc.
 install(FILES ${PROJECT_SOURCE_DIR}/resources/autostart/pellucor-remind.desktop
-        DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/xdg/autostart)
+        DESTINATION ${CMAKE_INSTALL_SYSCONFDIR}/xdg/autostart)
 add_test(NAME autostart_entry_validate
          COMMAND desktop-file-validate ${PROJECT_SOURCE_DIR}/resources/autostart/pellucor-remind.desktop)
