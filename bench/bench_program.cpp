@@ -16,7 +16,9 @@
 // with the first paint after the last thing the program changed on the screen in answer to it
 // (the engine is asked for every change; an action counts as done once nothing more changed for
 // a while). The added note is looked for in the list afterwards: an action that did not show what
-// it should fails the run.
+// it should fails the run. The actions run in three processes of four rounds each, each process
+// on the notes as they were made, so that what a process does once (the form's first window, its
+// first write) is measured three times too.
 //
 // Goals: the start under 300 ms and each action under 50 ms at 100,000 notes.
 //
@@ -70,6 +72,8 @@ constexpr int kQuietMs = 400;
 // An action or start that takes longer than this has hung: the run fails.
 constexpr int kGiveUpMs = 20000;
 constexpr const char* kClockVariable = "BENCH_PROGRAM_T0";
+// The actions run in this many processes, each with four rounds.
+constexpr int kActionProcesses = 3;
 
 int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -89,7 +93,6 @@ int MakeNotes(int count) {
     std::fprintf(stderr, "bench_program: %s\n", dir.error.c_str());
     return 1;
   }
-  if (count == 0) return 0;
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   int argc = 1;
   char name[] = "bench_program";
@@ -591,6 +594,9 @@ int main(int argc, char** argv) {
   setenv("XDG_STATE_HOME", (root + "/state").c_str(), 1);
   setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
   std::filesystem::create_directories(root + "/state/pellucor");
+  std::filesystem::create_directories(root + "/runtime");
+  std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
+  setenv("XDG_RUNTIME_DIR", (root + "/runtime").c_str(), 1);
 
   std::printf("%8s  %-40s %9s %9s %8s\n", "notes", "what", "median ms", "max ms", "goal ms");
   int status = 0;
@@ -629,15 +635,24 @@ int main(int argc, char** argv) {
           {"ready", "  of it: first paint to the filled list"}};
       Row(size, titles.at(stage), stages[stage], 0, false);
     }
-    const Child actions = RunChild(self, {"--actions", "5"}, dir);
-    if (actions.status != 0) {
-      std::fprintf(stderr, "actions over %d notes failed (status %d)\n", size, actions.status);
-      status = 1;
-      continue;
+    std::map<std::string, std::vector<double>> times;
+    const std::string data_file = dir + "/plk.KSR";
+    std::filesystem::copy_file(data_file, dir + "/made.KSR");
+    for (int run = 0; run < kActionProcesses; ++run) {
+      // Each process starts from the notes as made, without the ones the last one added.
+      std::filesystem::copy_file(dir + "/made.KSR", data_file,
+                                 std::filesystem::copy_options::overwrite_existing);
+      const Child actions = RunChild(self, {"--actions", "4"}, dir);
+      if (actions.status != 0) {
+        std::fprintf(stderr, "actions over %d notes failed (status %d)\n", size, actions.status);
+        status = 1;
+        break;
+      }
+      for (const auto& [what, values] : Figures(actions.out, "time")) {
+        times[what].insert(times[what].end(), values.begin(), values.end());
+      }
     }
-    for (const auto& [what, values] : Figures(actions.out, "time")) {
-      Row(size, what, values, kActionGoalMs, goals);
-    }
+    for (const auto& [what, values] : times) Row(size, what, values, kActionGoalMs, goals);
   }
   std::error_code ec;
   if (!std::getenv("BENCH_KEEP")) std::filesystem::remove_all(root, ec);
