@@ -32,8 +32,11 @@ inline constexpr std::string_view kArchiveName = "plk\\!Arcnotes";
 
 // The settings every file manager of the two tables is given at start-up.
 struct FileManagerSettings {
-  // Read and write; others may only read.
-  uint8_t open_mode = data::access_mode::kReadWrite | data::access_mode::kDenyWrite;
+  // Read and write, shared with other programs that read and write too: pellucor-cli, the
+  // reminder agent and a second window write the same file while this program has it open, and
+  // the driver's byte-range locks keep their changes apart. (Denying others the right to write
+  // would turn every one of them away, or into a read-only copy, while the window is open.)
+  uint8_t open_mode = data::access_mode::kReadWrite | data::access_mode::kDenyNone;
   int32_t create = 1;  // a missing data file or table is created on open
   int32_t lock_recover = 10;
   uint32_t buffer_size = note_record::kSize;

@@ -14,7 +14,9 @@
 #include "app/procedures/notes_browse.h"
 #include "app/procedures/program.h"
 #include "runtime/event/event.h"
+#include "runtime/report/report.h"
 #include "ui/qt_engine.h"
+#include "ui/report_engine.h"
 
 namespace {
 
@@ -71,6 +73,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(kVersion);
   pellucor::ui::QtEngine engine;
   pellucor::runtime::ProgramScope program(engine);
+  // The note reports lay out their pages through the same engine's windows and preview.
+  pellucor::ui::QtReportEngine reports(engine);
+  pellucor::runtime::ReportEngineScope report_scope(reports);
   pellucor::app::SetUrlOpener([](const std::string& url) {
     return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
   });

@@ -11,6 +11,7 @@
 #include "app/note_store.h"
 #include "app/note_tabs.h"
 #include "app/procedures/note_forms.h"
+#include "app/procedures/print_note.h"
 #include "app/procedures/program.h"
 #include "app/windows/main_windows.h"
 #include "data/view/view.h"
@@ -314,7 +315,7 @@ class MainProcedure : public BrowseProcedure {
 
   uint8_t RunProcedure(uint16_t number, uint8_t request) override {
     if (number == kUpdateProcedure) return RunWith(request, &UpdateSNotes);
-    // The note reports are not part of this build yet: printing asks for nothing.
+    if (number == kPrintProcedure) return RunWith(request, &printnote);
     return RunWith(request, nullptr);
   }
 
@@ -357,9 +358,9 @@ class MainProcedure : public BrowseProcedure {
         UpdateBrowses();
         if (Blank(program_.query_text)) {
           (void)runtime::MESSAGE("No query string to print, Please run query First.", "");
+        } else {
+          (void)MultiNote();
         }
-        // With a query the notes it admits are printed by the multi-note report, which this
-        // build does not have yet.
         break;
       case m::kViewArchive:
         UpdateBrowses();
@@ -446,6 +447,7 @@ class ArchiveProcedure : public BrowseProcedure {
 
   uint8_t RunProcedure(uint16_t number, uint8_t request) override {
     if (number == kUpdateProcedure) return RunWith(request, &UpdateSNotes1);
+    if (number == kPrintProcedure) return RunWith(request, &printnote1);
     return RunWith(request, nullptr);
   }
 

@@ -17,10 +17,12 @@
 
 #include <cstdint>
 
+#include "framework/window/window_manager.h"
+
 namespace pellucor::app {
 
 // The request a browse leaves for a report it runs on its highlighted record.
-inline constexpr uint8_t kProcessRequest = 4;
+inline constexpr uint8_t kProcessRequest = framework::request::kProcess;
 
 [[nodiscard]] uint8_t printnote();
 [[nodiscard]] uint8_t printnote1();

@@ -1,5 +1,6 @@
 // The browse's events: the list's scroll events, keys and selections, its buttons, and the forms
 // it runs for them.
+#include "data/driver/driver.h"
 #include "data/view/view.h"
 #include "framework/browse/browse_manager.h"
 #include "framework/browse/step_locator.h"
@@ -64,7 +65,7 @@ Level BrowseManager::HandleEvent() {
     } else if (control == PRINTCONTROL) {
       UpdateBuffer();
       if (Rows() > 0 && RereadHighlighted() == Level::Proceed) {
-        (void)WINDOW->RunProcedure(PRINTPROCEDURE, request::kNone);
+        (void)WINDOW->RunProcedure(PRINTPROCEDURE, request::kProcess);
       }
     } else if (control == QUERYCONTROL) {
       return HandleLocate();
@@ -212,11 +213,17 @@ uint8_t BrowseManager::Ask(uint8_t request) {
     UpdateBuffer();
     if (request == request::kInsert) {
       PrepareInsertRecord();
-    } else if (RereadHighlighted() != Level::Proceed) {
-      // The record is gone: say so, and show what is there now.
-      (void)PrimaryFile()->ReportLast();
-      ResetQueue(reset_mode::kAroundHighlight);
-      return response::kCancelled;
+    } else {
+      // The record a form changes is watched as it is read again: saving it after another
+      // program changed it meanwhile then fails with "changed by another station" and shows the
+      // other's version, instead of writing over it.
+      if (request == request::kChange) (void)data::Dispatch(*PrimaryFile()->FILE, data::Op::kWATCH);
+      if (RereadHighlighted() != Level::Proceed) {
+        // The record is gone: say so, and show what is there now.
+        (void)PrimaryFile()->ReportLast();
+        ResetQueue(reset_mode::kAroundHighlight);
+        return response::kCancelled;
+      }
     }
     asked_position_ = RowPosition(CURRENTCHOICE);
     response = WINDOW->RunProcedure(ASKPROCEDURE, request);

@@ -43,6 +43,8 @@ inline constexpr uint8_t kNone = 0;
 inline constexpr uint8_t kInsert = 1;
 inline constexpr uint8_t kChange = 2;
 inline constexpr uint8_t kDelete = 3;
+// What a browse's print button leaves for the report it runs: work on the highlighted record.
+inline constexpr uint8_t kProcess = 4;
 }  // namespace request
 
 // RESPONSE: what the procedure answers its caller.
