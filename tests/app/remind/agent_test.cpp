@@ -10,6 +10,12 @@ namespace {
 
 const QStringList kFullServer = {"actions", "body"};
 
+// Moves the agent's clock: the file is replaced whole, so the agent never reads it half written.
+void SetClock(const std::string& path, const std::string& time) {
+  WriteWhole(path + ".new", time + "\n");
+  std::filesystem::rename(path + ".new", path);
+}
+
 // The notes of a prepared file on 2026-03-10: three due (one overdue, one today, one in three
 // days), three not (four days ahead, done, no reminder). Note dates give "Current Reminders"
 // its order.
@@ -187,7 +193,7 @@ TEST(RemindAgent, TomorrowSilencesTheNoteUntilTheNextDayAndTheDailyTimeIsKept) {
   PreparedFile notes(s);
   WriteWhole(s.dir + "/KNB4.INI", "[Reminders]\nTime=09:30\n");
   const std::string clock = s.Path("clock");
-  WriteWhole(clock, "2026-03-10 10:00\n");
+  SetClock(clock, "2026-03-10 10:00");
   NotificationServer server(s.bus.address(), kFullServer);
   ASSERT_TRUE(server.Register());
   AgentProcess agent(s.dir, s.bus.address(), "@" + clock);
@@ -195,12 +201,14 @@ TEST(RemindAgent, TomorrowSilencesTheNoteUntilTheNextDayAndTheDailyTimeIsKept) {
   const uint rent = server.Find("Pay the rent")->id;
   // Past midnight, before the daily time, the user puts the rent off: it stays silent through
   // the 11th although it was last shown on the 10th.
-  WriteWhole(clock, "2026-03-11 09:29\n");
+  SetClock(clock, "2026-03-11 09:29");
   Settle(300);
   EXPECT_EQ(server.shown().size(), 3u);
   server.Invoke(rent, "tomorrow");
-  Settle(300);
-  WriteWhole(clock, "2026-03-11 09:30\n");
+  ASSERT_TRUE(WaitFor([&] {
+    return s.State().find("snoozed " + notes.overdue) != std::string::npos;
+  })) << agent.Errors();
+  SetClock(clock, "2026-03-11 09:30");
   ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 6; })) << agent.Errors();
   Settle(300);
   EXPECT_EQ(server.Summaries().mid(3), QStringList({"Too early", "Dentist", "Library books"}));
@@ -210,10 +218,10 @@ TEST(RemindAgent, TomorrowSilencesTheNoteUntilTheNextDayAndTheDailyTimeIsKept) {
   Settle(300);
   EXPECT_EQ(server.Summaries().mid(6), QStringList({"Dinner"}));
   // On the 12th it is back, at the daily time and not before.
-  WriteWhole(clock, "2026-03-12 09:00\n");
+  SetClock(clock, "2026-03-12 09:00");
   Settle(300);
   EXPECT_EQ(server.shown().size(), 7u);
-  WriteWhole(clock, "2026-03-12 09:31\n");
+  SetClock(clock, "2026-03-12 09:31");
   ASSERT_TRUE(WaitFor([&] { return server.Summaries().mid(7).contains("Pay the rent"); }))
       << agent.Errors();
   // Snoozing never touched the note.

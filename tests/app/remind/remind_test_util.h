@@ -41,7 +41,7 @@ inline QCoreApplication* App() {
 
 // Runs the event loop until `done` holds or `timeout_ms` has passed (the reaper: a test fails
 // instead of hanging). Returns whether it holds.
-inline bool WaitFor(const std::function<bool()>& done, int timeout_ms = 10000) {
+inline bool WaitFor(const std::function<bool()>& done, int timeout_ms = 20000) {
   App();
   QDeadlineTimer deadline(timeout_ms);
   while (!done()) {
@@ -296,6 +296,15 @@ struct Stage {
     return "?";
   }
   std::string Path(const std::string& name) const { return scratch.Path(name); }
+  // The agent's state files (one per data directory) as one text.
+  std::string State() const {
+    std::string all;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(scratch.Path("state/pellucor"), ec)) {
+      if (e.path().extension() == ".state") all += ReadWhole(e.path().string());
+    }
+    return all;
+  }
 };
 
 }  // namespace pellucor::app::remindtest
