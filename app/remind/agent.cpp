@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <cerrno>
 #include <cstdio>
@@ -160,6 +159,14 @@ void Agent::Tick() {
 
 bool Agent::Round(const QDate& today) {
   const QString day = Iso(today);
+  if (DataSignature() == "none") {
+    // Nothing to show until the program or pellucor-cli makes the file; its appearing is a change
+    // of the file like any other and brings the next round.
+    Complain(Trouble::kData,
+             QStringLiteral("no data file %1 in %2 yet; its reminders are shown once it is there")
+                 .arg(QString::fromLatin1(kDataFileName.data(), kDataFileName.size()), data_dir_));
+    return true;
+  }
   const HelperAnswer due = helper_.Due(day);
   if (due.kind != HelperAnswer::Kind::kOk) {
     Complain(Trouble::kData,

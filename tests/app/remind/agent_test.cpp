@@ -288,6 +288,21 @@ TEST(RemindAgent, NoServerOnTheBusIsSurvivedAndTriedAgain) {
   EXPECT_EQ(server.Summaries(), QStringList({"Pay the rent", "Dentist", "Library books"}));
 }
 
+TEST(RemindAgent, AMissingDataFileIsWaitedFor) {
+  Stage s;
+  NotificationServer server(s.bus.address(), kFullServer);
+  ASSERT_TRUE(server.Register());
+  AgentProcess agent(s.dir, s.bus.address(), "2026-03-10");
+  ASSERT_TRUE(WaitFor([&] { return !agent.Errors().empty(); })) << "no complaint";
+  Settle(500);
+  EXPECT_EQ(Lines(agent.Errors()).size(), 1u) << agent.Errors();
+  EXPECT_NE(agent.Errors().find("no data file plk.KSR"), std::string::npos) << agent.Errors();
+  EXPECT_FALSE(std::filesystem::exists(s.dir + "/plk.KSR"));  // the agent makes none
+  s.Add({"--topic", "First note", "--date", "2026-03-10", "--remind", "2026-03-10"});
+  ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 1; })) << agent.Errors();
+  EXPECT_EQ(server.shown()[0].summary, "First note");
+}
+
 TEST(RemindAgent, NoSessionBusAtAllIsSurvived) {
   Stage s;
   PreparedFile notes(s);
