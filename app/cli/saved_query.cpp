@@ -17,8 +17,8 @@ namespace {
 
 using framework::Level;
 
-// The query's conditions are told on standard error by the command, never in a message box:
-// this manager only collects the columns a saved query names but the table's query lacks.
+// A command-line program shows no message boxes: the query's notices are taken silently, and
+// the columns a saved query names but this table's query lacks are kept for the command to tell.
 class CollectingErrors : public framework::ErrorManager {
  public:
   std::vector<std::string> unsupported;
