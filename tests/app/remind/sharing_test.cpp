@@ -1,6 +1,6 @@
 // The agent and other programs on one data file: a file another program holds for itself is
 // survived and read once it is free again; "Done" while another program holds the file for
-// writing (as the desktop program does) is kept and carried out once it can be.
+// writing alone is kept and carried out once it can be.
 #include "app/note_store.h"
 #include "data/driver/driver.h"
 #include "data/kestrune_driver/kestrune_driver.h"
@@ -62,7 +62,7 @@ TEST(RemindSharing, AFileHeldByAnotherProgramIsSurvivedAndReadOnceFree) {
   EXPECT_EQ(server.shown()[0].summary, "Held back");
 }
 
-TEST(RemindSharing, DoneWhileTheDesktopHoldsTheFileIsCarriedOutLater) {
+TEST(RemindSharing, DoneWhileAnotherProgramHoldsTheFileForWritingIsCarriedOutLater) {
   Stage s;
   const std::string id =
       s.Add({"--topic", "Water plants", "--date", "2026-03-01", "--remind", "2026-03-10"});
@@ -70,7 +70,7 @@ TEST(RemindSharing, DoneWhileTheDesktopHoldsTheFileIsCarriedOutLater) {
   ASSERT_TRUE(server.Register());
   AgentProcess agent(s.dir, s.bus.address(), "2026-03-10");
   ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 1; })) << agent.Errors();
-  // The desktop program opens the file for writing and lets others only read.
+  // Another program opens the file for writing and lets others only read.
   auto holder = Hold(s, "deny-write");
   ASSERT_EQ(holder->Read(), "held");
   server.Invoke(server.shown()[0].id, "done");
