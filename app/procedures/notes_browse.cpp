@@ -11,6 +11,7 @@
 #include "app/note_store.h"
 #include "app/note_tabs.h"
 #include "app/procedures/note_forms.h"
+#include "app/procedures/note_queries.h"
 #include "app/procedures/print_note.h"
 #include "app/procedures/program.h"
 #include "app/windows/main_windows.h"
@@ -187,7 +188,7 @@ class BrowseProcedure : public framework::WindowManager {
   }
 
   void InitQuery() {
-    (void)query_.Init("Main", program_.errors, &program_.ini);
+    (void)query_.Init(kNotesQueryFamily, program_.errors, &program_.ini);
     query_.QKICON = "QkQBE.ico";
     query_.QKMENUICON = "QkLoad.ico";
   }
@@ -304,11 +305,7 @@ class MainProcedure : public BrowseProcedure {
     InitResizer();
     SetBrowseControls(browse_, m::kInsert, m::kChange, m::kDelete, m::kSelect, m::kPrint,
                       m::kFindBy);
-    query_.AddField("UPPER(sno:TOPIC)", "Topic", "@s20");
-    query_.AddField("UPPER(sno:Done)", "Done?", "@s2");
-    query_.AddField("UPPER(sno:NOTEDATE)", "Note Date", "@D17");
-    query_.AddField("UPPER(sno:REMINDERDATE)", "Reminder Date", "@D17");
-    query_.AddField("UPPER(sno:MAINMEMO)", "Memo", "@s40");
+    AddNotesQueryFields(query_);
     RegisterAlertKeys();
     return Level::Proceed;
   }
@@ -435,10 +432,7 @@ class ArchiveProcedure : public BrowseProcedure {
     browse_.AddField(At(q, ArchiveQueue::kReminder, 1, TypeCode::kString),
                      At(r, nr::kReminderOffset, 1, TypeCode::kString));
     InitResizer();
-    query_.AddField("UPPER(arc:TOPIC)", "Topic", "@s20");
-    query_.AddField("UPPER(arc:NOTEDATE)", "Note Date", "@D17");
-    query_.AddField("UPPER(arc:REMINDERDATE)", "Reminder Date", "@D17");
-    query_.AddField("UPPER(arc:MAINMEMO)", "Memo", "@s40");
+    AddArchiveQueryFields(query_);
     SetBrowseControls(browse_, a::kInsert, a::kChange, a::kDelete, a::kSelect, a::kPrint,
                       a::kFindBy);
     RegisterAlertKeys();
