@@ -1,8 +1,12 @@
 // pellucor: the notes program for the desktop. It finds the user's data directory, starts the
 // window engine and runs the notes window until it closes.
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QDesktopServices>
 #include <QUrl>
+#include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -11,6 +15,7 @@
 #include <utility>
 
 #include "app/data_dir.h"
+#include "app/desktop/desktop_bus.h"
 #include "app/procedures/notes_browse.h"
 #include "app/procedures/program.h"
 #include "runtime/event/event.h"
@@ -33,6 +38,45 @@ void PrintHelp(std::FILE* to) {
                "  --version       show the version and exit\n"
                "  --help          show this help and exit\n",
                std::string(pellucor::app::kDataDirVariable).c_str());
+}
+
+// Answers "Raise" on the session bus: the program's windows come to the front, the one that
+// waits for an answer (a message box, a form) last, so that it has the focus.
+class FrontDoor : public QDBusVirtualObject {
+ public:
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+    if (message.interface() != pellucor::app::kDesktopInterface ||
+        message.member() != pellucor::app::kDesktopRaise) {
+      return false;
+    }
+    QWidget* focus = QApplication::activeModalWidget();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (!window->isVisible() || window->isModal()) continue;
+      if (window->isMinimized()) window->showNormal();
+      window->raise();
+      if (focus == nullptr) focus = window;
+    }
+    if (focus != nullptr) {
+      focus->raise();
+      focus->activateWindow();
+    }
+    (void)connection.send(message.createReply());
+    return true;
+  }
+  QString introspect(const QString& /*path*/) const override {
+    return QStringLiteral("<interface name=\"%1\"><method name=\"%2\"/></interface>")
+        .arg(pellucor::app::kDesktopInterface, pellucor::app::kDesktopRaise);
+  }
+};
+
+// Without a session bus the program runs all the same; only "Open" of the reminders cannot find it.
+void OpenFrontDoor(FrontDoor* door) {
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) return;
+  if (bus.registerVirtualObject(pellucor::app::kDesktopPath, door)) {
+    (void)bus.registerService(QString::fromLatin1(pellucor::app::kDesktopServicePrefix) +
+                              QString::number(QCoreApplication::applicationPid()));
+  }
 }
 
 }  // namespace
@@ -72,6 +116,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("pellucor");
   QApplication::setApplicationVersion(kVersion);
   pellucor::ui::QtEngine engine;
+  FrontDoor front_door;
+  OpenFrontDoor(&front_door);
   pellucor::runtime::ProgramScope program(engine);
   // The note reports lay out their pages through the same engine's windows and preview.
   pellucor::ui::QtReportEngine reports(engine);

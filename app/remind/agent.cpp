@@ -269,8 +269,12 @@ void Agent::Open() {
     case OpenResult::kStarted:
       Resolve(Trouble::kOpen);
       break;
-    case OpenResult::kAlreadyRunning:
+    case OpenResult::kRaised:
       Resolve(Trouble::kOpen);
+      break;
+    case OpenResult::kAlreadyRunning:
+      Complain(Trouble::kOpen, QStringLiteral("%1 already runs on %2 but did not come to the front")
+                                   .arg(program, data_dir_));
       break;
     case OpenResult::kFailed:
       Complain(Trouble::kOpen, QStringLiteral("cannot start %1").arg(program));

@@ -1,32 +1,47 @@
 #include "app/remind/launcher.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
+#include "app/desktop/desktop_bus.h"
+
 namespace pellucor::app::remind {
 namespace {
 
-// Whether a process of this user runs `program` on `data_dir`: /proc/PID/exe names its program
-// and /proc/PID/cwd its working directory, which the desktop program makes its data directory.
-// Only this user's processes (and none of others') can be read so.
-bool Running(const QString& program, const QString& data_dir) {
+// The process of this user that runs `program` on `data_dir`, or 0: /proc/PID/exe names its
+// program and /proc/PID/cwd its working directory, which the desktop program makes its data
+// directory. Only this user's processes (and none of others') can be read so.
+qint64 Running(const QString& program, const QString& data_dir) {
   const QString wanted = QFileInfo(program).canonicalFilePath();
   const QString dir = QFileInfo(data_dir).canonicalFilePath();
-  if (wanted.isEmpty() || dir.isEmpty()) return false;
+  if (wanted.isEmpty() || dir.isEmpty()) return 0;
   const QDir proc(QStringLiteral("/proc"));
   for (const QString& entry : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
     bool number = false;
-    (void)entry.toInt(&number);
+    const qint64 pid = entry.toLongLong(&number);
     if (!number) continue;
     const QString base = proc.filePath(entry);
     if (QFileInfo(base + QStringLiteral("/exe")).symLinkTarget() == wanted &&
         QFileInfo(base + QStringLiteral("/cwd")).symLinkTarget() == dir) {
-      return true;
+      return pid;
     }
   }
-  return false;
+  return 0;
+}
+
+// Asks the desktop program `pid` over the session bus to bring its windows to the front.
+bool Raise(qint64 pid) {
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) return false;
+  const QDBusMessage call = QDBusMessage::createMethodCall(
+      QString::fromLatin1(kDesktopServicePrefix) + QString::number(pid),
+      QString::fromLatin1(kDesktopPath), QString::fromLatin1(kDesktopInterface),
+      QString::fromLatin1(kDesktopRaise));
+  return bus.call(call, QDBus::Block, 2000).type() == QDBusMessage::ReplyMessage;
 }
 
 }  // namespace
@@ -39,7 +54,9 @@ QString DesktopProgram(const QString& own_program) {
 }
 
 OpenResult OpenDesktop(const QString& program, const QString& data_dir) {
-  if (Running(program, data_dir)) return OpenResult::kAlreadyRunning;
+  if (const qint64 pid = Running(program, data_dir); pid != 0) {
+    return Raise(pid) ? OpenResult::kRaised : OpenResult::kAlreadyRunning;
+  }
   const bool started =
       QProcess::startDetached(program, {QStringLiteral("--data-dir"), data_dir}, QDir::homePath());
   return started ? OpenResult::kStarted : OpenResult::kFailed;

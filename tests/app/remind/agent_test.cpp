@@ -1,6 +1,8 @@
 // pellucor-remind as the user meets it: a real agent process on a private session bus, with a
 // notification server of the test's own, over data files made by the real pellucor-cli. The
 // agent's day is given (PELLUCOR_REMIND_TODAY), so the tests never wait for a real clock.
+#include <QDBusConnectionInterface>
+#include <QProcess>
 #include <QRegularExpression>
 
 #include "tests/app/remind/remind_test_util.h"
@@ -260,9 +262,28 @@ TEST(RemindAgent, OpenStartsTheDesktopProgramOnceOnTheSameData) {
   ASSERT_TRUE(WaitFor([&] { return server.shown().size() >= 2; })) << agent.Errors();
   server.Invoke(server.shown()[0].id, "open");
   ASSERT_TRUE(WaitFor([&] { return !DesktopsOn(s.dir).empty(); })) << agent.Errors();
-  // Open on the other notification, or a click on it, finds it running and starts no second.
+  // Once the program has taken its name on the bus, a second Open (or a click on the other
+  // notification) asks it to come to the front instead of starting a second one; dbus-monitor
+  // watches the call go by.
+  const QString name = QStringLiteral("org.pellucor.Desktop.p%1").arg(DesktopsOn(s.dir)[0]);
+  QDBusConnection probe =
+      QDBusConnection::connectToBus(QString::fromStdString(s.bus.address()), "open-probe");
+  ASSERT_TRUE(WaitFor([&] { return probe.interface()->isServiceRegistered(name).value(); }));
+  QProcess monitor;
+  monitor.start("dbus-monitor", {"--address", QString::fromStdString(s.bus.address()),
+                                 "type='method_call',interface='org.pellucor.Desktop'"});
+  ASSERT_TRUE(monitor.waitForStarted());
+  ASSERT_TRUE(WaitFor([&] { return monitor.bytesAvailable() > 0; }));  // it says it monitors
   server.Invoke(server.shown()[1].id, "default");
-  Settle(1000);
+  QByteArray seen;
+  EXPECT_TRUE(WaitFor([&] {
+    seen += monitor.readAllStandardOutput();
+    return seen.contains("member=Raise");
+  })) << seen.toStdString();
+  monitor.kill();
+  monitor.waitForFinished();
+  QDBusConnection::disconnectFromBus("open-probe");
+  Settle(300);
   const std::vector<pid_t> desktops = DesktopsOn(s.dir);
   EXPECT_EQ(desktops.size(), 1u);
   for (const pid_t pid : desktops) kill(pid, SIGTERM);
