@@ -181,6 +181,9 @@ void PrintPreview::SetupWindow() {
   }
   runtime::ALERT(runtime::key::kPageUp);
   runtime::ALERT(runtime::key::kPageDown);
+  // Escape leaves the preview as "Exit" does, without printing (the desktop's way to close a
+  // window that only shows something).
+  runtime::ALERT(runtime::key::kEscape);
   FIRSTFIELD = pages >= 2 ? w::kCurrentPage : (ALLOWUSERZOOM ? w::kZoomList : 0);
   framework::WindowManager::SetupWindow();
   FitRegion();
@@ -320,6 +323,8 @@ Level PrintPreview::HandleEvent() {
       } else if (runtime::KEYCODE() == runtime::key::kPageDown && CURRENTPAGE < pages) {
         ++CURRENTPAGE;
         PageChosen();
+      } else if (runtime::KEYCODE() == runtime::key::kEscape) {
+        runtime::PostEvent(Event::kCloseWindow);
       }
       break;
     case Event::kNewSelection:

@@ -126,6 +126,17 @@ TEST_F(PreviewTest, OnePageHidesThePageControlsAndExitPrintsNothing) {
   EXPECT_EQ(tmp_.PageFiles().size(), 1u);
 }
 
+TEST_F(PreviewTest, EscapeLeavesWithoutPrinting) {
+  MakePages(2);
+  user_.Add("P17$PREVIEWWINDOW",
+            [](QWidget*) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); });
+  PrintPreview preview;
+  bool print = true;
+  Run(preview, -1, &print);
+  EXPECT_TRUE(user_.Done());
+  EXPECT_FALSE(print);
+}
+
 TEST_F(PreviewTest, TilesTwoByTwoOnPageFiveOfFiveStartAtPageTwo) {
   MakePages(5);
   user_.Add("P17$PREVIEWWINDOW", [&](QWidget* win) {
