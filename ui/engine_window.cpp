@@ -64,7 +64,17 @@ EngineWindow::~EngineWindow() {
 }
 
 void EngineWindow::BuildStatusBar() {
-  if (d_.status_zones.empty()) return;
+  if (d_.status_zones.empty()) {
+    // Controls' messages show in a status bar. A window whose controls have messages has it from
+    // the start: made when the first message shows, it would take its height from the client
+    // area after the procedure had measured the window (and a restored size would then squeeze
+    // the controls under it).
+    const bool messages =
+        std::any_of(d_.controls.begin(), d_.controls.end(),
+                    [](const runtime::ControlDescription& c) { return !c.message.empty(); });
+    if (messages) statusBar()->setSizeGripEnabled(d_.resizable);
+    return;
+  }
   QStatusBar* bar = statusBar();
   bar->setSizeGripEnabled(d_.resizable);
   for (size_t i = 0; i < d_.status_zones.size(); ++i) {

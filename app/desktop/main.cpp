@@ -40,8 +40,24 @@ void PrintHelp(std::FILE* to) {
                std::string(pellucor::app::kDataDirVariable).c_str());
 }
 
-// Answers "Raise" on the session bus: the program's windows come to the front, the one that
-// waits for an answer (a message box, a form) last, so that it has the focus.
+// The program's windows come to the front, the one that waits for an answer (a message box, a
+// form) last, so that it has the focus. GUI thread only.
+void RaiseWindows() {
+  QWidget* focus = QApplication::activeModalWidget();
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (!window->isVisible() || window->isModal()) continue;
+    if (window->isMinimized()) window->showNormal();
+    window->raise();
+    if (focus == nullptr) focus = window;
+  }
+  if (focus != nullptr) {
+    focus->raise();
+    focus->activateWindow();
+  }
+}
+
+// Answers "Raise" on the session bus. The bus delivers it on its own thread: the windows are
+// raised by the GUI thread, and the caller is answered at once.
 class FrontDoor : public QDBusVirtualObject {
  public:
   bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
@@ -49,17 +65,7 @@ class FrontDoor : public QDBusVirtualObject {
         message.member() != pellucor::app::kDesktopRaise) {
       return false;
     }
-    QWidget* focus = QApplication::activeModalWidget();
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-      if (!window->isVisible() || window->isModal()) continue;
-      if (window->isMinimized()) window->showNormal();
-      window->raise();
-      if (focus == nullptr) focus = window;
-    }
-    if (focus != nullptr) {
-      focus->raise();
-      focus->activateWindow();
-    }
+    QMetaObject::invokeMethod(qApp, &RaiseWindows, Qt::QueuedConnection);
     (void)connection.send(message.createReply());
     return true;
   }

@@ -121,6 +121,43 @@ TEST_F(NoteFormTest, ANewNoteGetsTodaysDateAsTheFormOpens) {
   EXPECT_THAT(Titles(), IsEmpty());
 }
 
+// The form keeps the size it was closed at (in the settings file); opened again at that size, its
+// controls stand where they stood the first time (a status bar made only when the first message
+// showed once pushed them down and cut off OK and Cancel).
+TEST_F(NoteFormTest, AFormReopenedAtItsSavedSizeKeepsItsLayout) {
+  std::vector<QRect> first, second;
+  auto record = [](std::vector<QRect>* into) {
+    return [into](QWidget* w) {
+      for (int32_t c : {f::kTopic, f::kMemo, f::kOk, f::kCancel}) {
+        into->push_back(User::Control(w, c)->geometry());
+      }
+      into->push_back(QRect(QPoint(), w->size()));
+    };
+  };
+  InProgram([&] {
+    Program& p = TheProgram();
+    Store(p.snotes_relations, NoteOf("Milk", runtime::DayNumber(2026, 3, 1)));
+    for (std::vector<QRect>* into : {&first, &second}) {
+      MakeCurrent(p.snotes_relations, "Milk");
+      user_.Add(kForm, record(into));
+      Click(f::kCancel);
+      user_.Start();
+      p.request = framework::request::kChange;
+      EXPECT_EQ(UpdateSNotes(), framework::response::kCancelled);
+      (void)p.snotes_relations.Close();
+    }
+  });
+  ASSERT_EQ(first.size(), 5u);
+  ASSERT_EQ(second.size(), 5u);
+  // The size goes through the settings file in dialog units: a pixel or two may round away.
+  for (size_t i = 0; i < first.size(); ++i) {
+    EXPECT_NEAR(first[i].top(), second[i].top(), 2) << i;
+    EXPECT_NEAR(first[i].bottom(), second[i].bottom(), 2) << i;
+    EXPECT_NEAR(first[i].left(), second[i].left(), 2) << i;
+    EXPECT_NEAR(first[i].right(), second[i].right(), 2) << i;
+  }
+}
+
 // A changed note with "Archive" ticked: one copy in the archive, none left among the notes.
 TEST_F(NoteFormTest, TickingArchiveOnAChangedNoteMovesIt) {
   InProgram([&] {
