@@ -17,6 +17,7 @@
 #include "report/progress_window.h"
 #include "runtime/core/error_state.h"
 #include "runtime/event/event.h"
+#include "tests/report/notes/note_program_test.h"
 #include "tests/report/report_test_user.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/ui/report_test_util.h"
@@ -49,24 +50,8 @@ void Put(uint8_t* r, const Note& n) {
   r[nr::kDoneOffset] = static_cast<uint8_t>(n.done);
 }
 
-class NoteReportsTest : public ui::testing::ReportUiTest {
+class NoteReportsTest : public NoteProgramTest {
  protected:
-  NoteReportsTest() {
-    engine_.SetResponder([this](QWidget* dialog) {
-      auto* box = qobject_cast<QMessageBox*>(dialog);
-      if (box == nullptr) return;
-      boxes_.push_back(box->text().toStdString());
-      if (QPushButton* b = box->defaultButton()) b->click();
-    });
-    reports_.SetOutputFile(pdf_);
-  }
-
-  // Runs `body` as the program's Main would run.
-  void RunAsProgram(const std::function<void()>& body) {
-    ProgramRun run;
-    run.main = body;
-    EXPECT_EQ(RunProgram(std::move(run)), 0);
-  }
   static void Add(framework::RelationManager& table, const std::vector<Note>& notes) {
     ASSERT_EQ(table.Open(), framework::Level::Proceed);
     data::FileDecl& f = *table.ME->FILE;
@@ -82,9 +67,6 @@ class NoteReportsTest : public ui::testing::ReportUiTest {
   }
   std::string Printed() { return ui::testing::Collapsed(ui::testing::PdfText(pdf_)); }
 
-  testsupport::ScratchCwd cwd_;
-  std::string pdf_ = tmp_.path() + "/notes.pdf";
-  std::vector<std::string> boxes_;
   User user_;
 };
 

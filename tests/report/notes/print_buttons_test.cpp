@@ -16,6 +16,7 @@
 #include "app/windows/main_windows.h"
 #include "runtime/values/calendar.h"
 #include "tests/app/procedures/procedure_test_util.h"
+#include "tests/report/notes/note_program_test.h"
 #include "tests/report/report_test_user.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/ui/report_test_util.h"
@@ -31,23 +32,8 @@ namespace a = archive_window;
 constexpr const char* kBrowseWindow = "P1$QUICKWINDOW";
 constexpr const char* kPreviewWindow = "P17$PREVIEWWINDOW";
 
-class PrintButtonsTest : public ui::testing::ReportUiTest {
+class PrintButtonsTest : public testing::NoteProgramTest {
  protected:
-  PrintButtonsTest() {
-    engine_.SetResponder([this](QWidget* dialog) {
-      auto* box = qobject_cast<QMessageBox*>(dialog);
-      if (box == nullptr) return;
-      boxes_.push_back(box->text().toStdString());
-      if (QPushButton* b = box->defaultButton()) b->click();
-    });
-    reports_.SetOutputFile(pdf_);
-  }
-
-  void RunAsProgram(const std::function<void()>& body) {
-    ProgramRun run;
-    run.main = body;
-    EXPECT_EQ(RunProgram(std::move(run)), 0);
-  }
   static void Store(framework::RelationManager& table, const std::vector<Note>& notes) {
     ASSERT_EQ(table.Open(), framework::Level::Proceed);
     for (const Note& note : notes) {
@@ -81,9 +67,6 @@ class PrintButtonsTest : public ui::testing::ReportUiTest {
     return ui::testing::Collapsed(ui::testing::PdfText(pdf_));
   }
 
-  testsupport::ScratchCwd cwd_;
-  std::string pdf_ = tmp_.path() + "/printed.pdf";
-  std::vector<std::string> boxes_;
   User user_;
 };
 
