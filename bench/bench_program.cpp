@@ -52,6 +52,7 @@
 #include "app/windows/main_windows.h"
 #include "app/windows/note_forms.h"
 #include "bench/support/note_data.h"
+#include "bench/support/program_notes.h"
 #include "data/driver/driver.h"
 #include "runtime/core/error_state.h"
 #include "runtime/event/event.h"
@@ -100,32 +101,7 @@ int MakeNotes(int count) {
   QApplication qt(argc, argv);
   ui::QtEngine engine;
   runtime::ProgramScope scope(engine);
-  int status = 0;
-  app::ProgramRun run;
-  run.main = [&] {
-    app::Program& program = app::TheProgram();
-    if (program.snotes_relations.Open() != framework::Level::Proceed) {
-      status = 1;
-      return;
-    }
-    data::FileDecl& file = *program.snotes_decl;
-    (void)data::Dispatch(file, data::Op::kSTREAM);
-    bench::NoteGenerator gen(42);
-    for (int i = 0; i < count; ++i) {
-      bench::Note n = gen.Next();
-      n.reminder = 'N';  // the archive flag belongs to the archive
-      bench::FillNoteRecord(file.RecordBuffer(), n);
-      if (data::Dispatch(file, data::Op::kADD).error != 0) {
-        std::fprintf(stderr, "ADD failed: %s\n", runtime::ErrorText().c_str());
-        status = 1;
-        break;
-      }
-    }
-    (void)data::Dispatch(file, data::Op::kFLUSH);
-    (void)program.snotes_relations.Close();
-  };
-  (void)app::RunProgram(std::move(run));
-  return status;
+  return bench::StoreGeneratedNotes(count);
 }
 
 // --- Watching the program ---

@@ -27,6 +27,7 @@
 #include "app/procedures/print_note.h"
 #include "app/procedures/program.h"
 #include "bench/support/note_data.h"
+#include "bench/support/program_notes.h"
 #include "data/driver/driver.h"
 #include "data/view/view.h"
 #include "framework/window/window_manager.h"
@@ -40,34 +41,7 @@ using namespace pellucor;
 
 // Makes the data file with `count` notes in the current directory.
 int MakeNotes(int count) {
-  return ui::RunOffscreenReports({}, [count] {
-    int status = 0;
-    app::ProgramRun run;
-    run.main = [&] {
-      app::Program& program = app::TheProgram();
-      if (program.snotes_relations.Open() != framework::Level::Proceed) {
-        status = 1;
-        return;
-      }
-      data::FileDecl& f = *program.snotes_decl;
-      (void)data::Dispatch(f, data::Op::kSTREAM);
-      bench::NoteGenerator gen(42);
-      for (int i = 0; i < count; ++i) {
-        bench::Note n = gen.Next();
-        n.reminder = 'N';  // notes of the notes table; the archive flag is for the archive
-        bench::FillNoteRecord(f.RecordBuffer(), n);
-        if (data::Dispatch(f, data::Op::kADD).error != 0) {
-          std::fprintf(stderr, "ADD failed: %s\n", runtime::ErrorText().c_str());
-          status = 1;
-          break;
-        }
-      }
-      (void)data::Dispatch(f, data::Op::kFLUSH);
-      (void)program.snotes_relations.Close();
-    };
-    (void)app::RunProgram(std::move(run));
-    return status;
-  });
+  return ui::RunOffscreenReports({}, [count] { return bench::StoreGeneratedNotes(count); });
 }
 
 // Prints every note to `pdf` and writes the seconds it took to standard output.
